@@ -1,0 +1,41 @@
+// Error texts: system and shell codes rendered as "0x%08x:%s" in the active language, the
+// shared message table, and the error trail that the settings program and the registration
+// helper keep of each operation.
+#pragma once
+#include <stddef.h>
+#include <windows.h>
+#include "language.h"
+
+// "0x%08x:%s" with the system's text for the code (English for UiEnglish, the user's default
+// language for UiJapanese), as the system delivers it. Code 0 gives the empty text.
+void SystemErrorText(DWORD code, UiLanguage language, wchar_t* out, size_t capacity);
+
+// As SystemErrorText, but the folder-creation codes 3, 80, 161, 183, 206 and 1223 have texts
+// of their own.
+void ErrorCodeText(DWORD code, UiLanguage language, wchar_t* out, size_t capacity);
+
+constexpr size_t kErrorTrailChars = 1024;
+
+// Failure lines "ID:%s CD:0x%08x\n" of one operation, with the first numbered failure kept.
+struct ErrorTrail {
+    wchar_t text[kErrorTrailChars];
+    unsigned keptNumber;
+    DWORD keptCode;
+};
+
+extern ErrorTrail g_errorTrail;
+
+void trailClear(ErrorTrail* trail);
+// Appends a line (dropped when it would not fit) and updates the kept pair: while the kept
+// number is 0, each call's number and code become the kept pair.
+void trailRecord(ErrorTrail* trail, const wchar_t* id, unsigned number, DWORD code);
+
+// Text of a message-table number, or nullptr when the table has none.
+const wchar_t* messageTableText(unsigned number, UiLanguage language);
+
+// Shown form of a trail failure: "CD:%d %s" and, for a non-zero kept code, " *0x%08x:%s".
+void formatTrailFailure(const ErrorTrail* trail, UiLanguage language, wchar_t* out, size_t capacity);
+
+// Appends "text\r\n" to a UTF-16LE log file, starting a new file with its byte-order mark.
+// Failures are silent.
+void appendDebugLog(const wchar_t* logPath, const wchar_t* text);

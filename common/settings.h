@@ -1,0 +1,89 @@
+// The per-user settings file "tazu.ini": where it lives, its one section "Env" with every key,
+// how it is read with the platform profile functions and written back, and the start-up
+// sequence of the command programs.
+#pragma once
+#include <stddef.h>
+#include "language.h"
+#include "paths.h"
+
+// Most characters that a reader keeps, per key (buffers add the terminator).
+constexpr size_t kLangLimit = 30;
+constexpr size_t kTextSettingLimit = 290;      // "Path" and the four free texts
+constexpr size_t kHistoryLimit = 8194;         // each of "PathHis1" ... "PathHis10"
+constexpr int kHistoryCount = 10;
+
+// Settings folders are below the application-data folder and may be longer than a plain path.
+constexpr size_t kSettingsPathChars = 520;
+
+// In-memory image of section "Env".
+struct SettingsRecord {
+    int tab;                                         // settings program only
+    wchar_t lang[kLangLimit + 1];
+    int startSetting;
+    int autoClose;
+    wchar_t path[kTextSettingLimit + 2];             // room for the appended backslash
+    wchar_t pathHistory[kHistoryCount][kHistoryLimit + 1];
+    int selDir;
+    int openDir;
+    wchar_t prefixBef1[kTextSettingLimit + 1];
+    int addStringsBef;
+    wchar_t prefixBef2[kTextSettingLimit + 1];
+    wchar_t prefixAft1[kTextSettingLimit + 1];
+    int addStringsAft;
+    wchar_t prefixAft2[kTextSettingLimit + 1];
+    int zeroSuppress;                                // kept within 1 to 19
+    int debug;                                       // settings program and helper only
+    UiLanguage language;                             // derived from "lang"
+};
+
+// Where the settings and their companions live.
+struct SettingsLocation {
+    wchar_t programFolder[kPathChars];               // with trailing backslash
+    wchar_t settingsFolder[kSettingsPathChars];      // AppData\zevrald\<folder key>\ 
+    wchar_t iniPath[kSettingsPathChars];             // settings folder + "tazu.ini"
+    wchar_t tempIniPath[kSettingsPathChars];         // settings folder + "tazu_tmp.ini"
+    wchar_t backupIniPath[kPathChars];               // program folder + "tazu_bk.ini"
+    wchar_t debugLogPath[kPathChars];                // program folder + "tazu_debug.log"
+    wchar_t folderKeyText[kPathChars];               // "" for folder key "tazu", else the part after "tazu_"
+};
+
+// Per-process state: every program has one record and one location.
+extern SettingsRecord g_settings;
+extern SettingsLocation g_settingsLocation;
+
+// Folder key of a program folder (trailing backslash ignored): "tazu", "tazu_<rest>" or
+// "tazu_<name>", lower-cased. derivedText receives the part after "tazu_" (empty for "tazu").
+void deriveFolderKey(const wchar_t* programFolder, wchar_t* folderKey, size_t keyCapacity,
+                     wchar_t* derivedText, size_t derivedCapacity);
+
+// Fills a location from a program folder and the roaming application-data folder (either may
+// come without trailing backslash). Pure text; returns 0, or -1 when a path does not fit.
+int locateSettingsIn(const wchar_t* programFolder, const wchar_t* appDataFolder,
+                     SettingsLocation* location);
+
+// locateSettingsIn for the running program and the user's application-data folder, into
+// g_settingsLocation. Returns 0 or -1.
+int locateSettings();
+
+// Reads a settings file key by key with the defaults (a missing file gives all defaults) and
+// sets the language flag. Returns 0.
+int readSettingsFile(const wchar_t* iniPath, SettingsRecord* record);
+
+// Re-creates a settings file in the command programs' form: FF FE, then every key but "Tab" and
+// "Debug" in the fixed order. Returns 0, or -1 when the file cannot be created.
+int writeSettingsFile(const wchar_t* iniPath, const SettingsRecord* record);
+
+// g_settings from "tazu.ini" (useTemp false) or "tazu_tmp.ini" (true). Returns 0.
+int loadSettings(bool useTemp);
+
+// Writes g_settings to "tazu.ini", creating the settings folder first (folder message on
+// failure). Failures to write the file are silent.
+void saveSettings();
+
+// Start-up sequence of a command program: locate, then load, restore from "tazu_bk.ini", or
+// create with defaults. Always ends with g_settings filled. Returns 0.
+int prepareSettingsAtStart();
+
+// Creates a folder with all missing parents. Returns 0 when it exists afterwards, else an error
+// code for ErrorCodeText (-1 when SHCreateDirectory cannot be had).
+int makeFolder(const wchar_t* folder);
