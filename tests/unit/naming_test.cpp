@@ -348,14 +348,6 @@ TEST(NamingSerialScan, SerialTextAndZeroSuppressOutsideItsRange)
     EXPECT_STREQ(L"0000000000000000001", added.after);
 }
 
-TEST(NamingLength, LimitsOfFilesFoldersAndArchives)
-{
-    EXPECT_EQ(259u, newPathLimit(ItemFile, OutputCopyOrRename));
-    EXPECT_EQ(247u, newPathLimit(ItemFolder, OutputCopyOrRename));
-    EXPECT_EQ(259u, newPathLimit(ItemFile, OutputArchive));
-    EXPECT_EQ(259u, newPathLimit(ItemFolder, OutputArchive));
-}
-
 TEST(NamingLength, ExactLimitPassesAndOneMoreShowsTheMessage)
 {
     FixedClock clock;

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "errors.h"
 #include "settings.h"
 #include "unit_support.h"
 
@@ -335,26 +336,59 @@ TEST(SettingsStart, ExistingFileIsReadAsItIs)
     EXPECT_EQ(before, readBytes(install.location.iniPath));
 }
 
+namespace {
+
+// The folder message with its frame in one language and the code text in another.
+::testing::AssertionResult isFolderMessage(const ShownMessage& shown, UiLanguage frameLanguage,
+                                           UiLanguage codeLanguage, const std::wstring& folder)
+{
+    const wchar_t* frame = frameLanguage == UiEnglish
+        ? L"Could not create a directory to store the configuration file.\n\n%s\n\n%s"
+        : L"設定ファイルを格納するディレクトリを作成できませんでした。\n\n%s\n\n%s";
+    size_t codeAt = shown.text.find(L"\n\n0x");
+    if (codeAt == std::wstring::npos)
+        return ::testing::AssertionFailure() << "no code text in " << utf8(shown.text);
+    DWORD code = wcstoul(shown.text.c_str() + codeAt + 4, nullptr, 16);
+    wchar_t codeText[1024], expected[4096];
+    ErrorCodeText(code, codeLanguage, codeText, 1024);
+    _snwprintf(expected, 4095, frame, codeText, folder.c_str());
+    expected[4095] = L'\0';
+    if (shown.text != expected)
+        return ::testing::AssertionFailure() << "shown \"" << utf8(shown.text) << "\", expected \""
+                                             << utf8(expected) << "\"";
+    if (shown.style != static_cast<UINT>(MB_ICONERROR | MB_TOPMOST) || shown.title != L"VantrelUnit")
+        return ::testing::AssertionFailure() << "style " << shown.style << " title " << utf8(shown.title);
+    return ::testing::AssertionSuccess();
+}
+
+}  // namespace
+
 TEST(SettingsStart, UncreatableSettingsFolderShowsTheFolderMessage)
 {
-    Installation install;
-    // A file where the vendor folder should be: the settings folder cannot be created.
-    ASSERT_TRUE(writeEmptyFile(install.temp / L"AppData\\zevrald"));
-    MessageRecorder messages;
-    auto r = newRecord();
-    ASSERT_EQ(0, prepareSettingsIn(&install.location, r.get()));
-    EXPECT_TRUE(holdsDefaults(*r));
-    ASSERT_EQ(1u, messages.shown().size());
-    const ShownMessage& shown = messages.shown()[0];
-    EXPECT_EQ(static_cast<UINT>(MB_ICONERROR | MB_TOPMOST), shown.style);
-    EXPECT_EQ(L"VantrelUnit", shown.title);
-    const std::wstring frame = r->language == UiEnglish
-        ? L"Could not create a directory to store the configuration file.\n\n0x"
-        : L"設定ファイルを格納するディレクトリを作成できませんでした。\n\n0x";
-    EXPECT_EQ(0u, shown.text.find(frame)) << utf8(shown.text);
-    const std::wstring tail = std::wstring(L"\n\n") + install.location.settingsFolder;
-    EXPECT_EQ(shown.text.size() - tail.size(), shown.text.rfind(tail)) << utf8(shown.text);
-    EXPECT_FALSE(fileExists(install.location.backupIniPath));
+    struct Row { const char* what; bool withBackup; };
+    const Row rows[] = {{"first start", false}, {"restore from the backup copy", true}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        Installation install;
+        // A file where the vendor folder should be: the settings folder cannot be created.
+        ASSERT_TRUE(writeEmptyFile(install.temp / L"AppData\\zevrald"));
+        if (row.withBackup) {
+            ASSERT_TRUE(writeUtf16File(install.location.backupIniPath, L"[Env]\r\nPrefixAft1=bk\r\n"));
+        }
+        const std::string backupBefore = readBytes(install.location.backupIniPath);
+        MessageRecorder messages;
+        auto r = newRecord();
+        ASSERT_EQ(0, prepareSettingsIn(&install.location, r.get()));
+        // The program goes on with the defaults, and the backup copy is left as it was.
+        EXPECT_TRUE(holdsDefaults(*r));
+        EXPECT_EQ(backupBefore, readBytes(install.location.backupIniPath));
+        ASSERT_EQ(1u, messages.shown().size());
+        // Before the settings are read the frame follows the interface and the code is English.
+        EXPECT_TRUE(isFolderMessage(messages.shown()[0],
+                                    row.withBackup ? interfaceLanguage() : r->language,
+                                    row.withBackup ? UiEnglish : r->language,
+                                    install.location.settingsFolder));
+    }
 }
 
 TEST(SettingsStart, MakeFolderCreatesParentsAndAcceptsExisting)
