@@ -54,6 +54,18 @@ TEST(ErrorText, SystemTextOfAccessDenied)
     EXPECT_TRUE(isCodeTextWithSystemWords(systemText(5, UiJapanese), L"0x00000005:"));
 }
 
+TEST(ErrorText, JapaneseUsesTheUsersLanguage)
+{
+    typedef LANGID(WINAPI * GetUiLanguageFn)();
+    auto getUiLanguage = reinterpret_cast<GetUiLanguageFn>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "GetUserDefaultUILanguage")));
+    if (!getUiLanguage || getUiLanguage() != 1041)
+        GTEST_SKIP() << "the user's interface language is not Japanese here (Wine's test prefix "
+                        "runs in English), so the system text of the user's language is English";
+    std::wstring text = systemText(5, UiJapanese);
+    EXPECT_NE(std::wstring::npos, text.find(L"アクセス")) << utf8(text);
+}
+
 TEST(ErrorText, SystemTextOfZeroAndOfUnknownCodes)
 {
     EXPECT_EQ(L"", systemText(0, UiEnglish));

@@ -287,6 +287,35 @@ TEST(SettingsWrite, UncreatableFileIsReported)
     EXPECT_FALSE(fileExists(temp / L"missing"));
 }
 
+TEST(SettingsStart, GlobalSaveAndLoadUseTheLocatedFiles)
+{
+    Installation install(L"TazuGlobal");
+    const SettingsLocation saved = g_settingsLocation;
+    g_settingsLocation = install.location;
+    MessageRecorder messages;
+
+    // "tazu.ini" with its folder created on the way.
+    readSettingsFile(L"", &g_settings);
+    wcscpy(g_settings.path, L"F:\\Chosen\\");
+    saveSettings();
+    EXPECT_TRUE(startsWithBom(install.location.iniPath));
+    EXPECT_EQ(L"F:\\Chosen\\", profileText(install.location.iniPath, L"Path"));
+    wcscpy(g_settings.path, L"");
+    EXPECT_EQ(0, loadSettings(false));
+    EXPECT_STREQ(L"F:\\Chosen\\", g_settings.path);
+
+    // The settings of one run come from "tazu_tmp.ini"; without it, from the defaults.
+    ASSERT_TRUE(writeUtf16File(install.location.tempIniPath, L"[Env]\r\nPath=G:\\Once\r\n"));
+    EXPECT_EQ(0, loadSettings(true));
+    EXPECT_STREQ(L"G:\\Once\\", g_settings.path);
+    ASSERT_TRUE(DeleteFileW(install.location.tempIniPath));
+    EXPECT_EQ(0, loadSettings(true));
+    EXPECT_TRUE(holdsDefaults(g_settings));
+
+    EXPECT_TRUE(messages.shown().empty());
+    g_settingsLocation = saved;
+}
+
 TEST(SettingsStart, FreshUserGetsDefaultsAndABackupCopy)
 {
     Installation install;
