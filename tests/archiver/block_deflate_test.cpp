@@ -81,6 +81,7 @@ TEST(BlockDeflate, BlocksJoinIntoOneStreamAndCrcsCombine)
         BlockDeflater d;
         ASSERT_EQ(0, blockDeflaterInit(&d, row.level));
         std::vector<uint8_t> joined, piece;
+        size_t produced = 0;
         uint32_t crc = 0;
         size_t at = 0;
         do {
@@ -88,8 +89,8 @@ TEST(BlockDeflate, BlocksJoinIntoOneStreamAndCrcsCombine)
             const bool last = at + n == row.data.size();
             const size_t dictLength = std::min(at, kDeflateWindow + 1000);  // more than a window: only 32 KiB count
             ASSERT_EQ(0, deflateBlock(&d, row.data.data() + at - dictLength, dictLength, row.data.data() + at, n, last,
-                                      &piece));
-            joined.insert(joined.end(), piece.begin(), piece.end());
+                                      &piece, &produced));
+            joined.insert(joined.end(), piece.begin(), piece.begin() + produced);
             crc = at == 0 ? crc32Of(row.data.data(), n) : crc32Join(crc, crc32Of(row.data.data() + at, n), n);
             at += n;
         } while (at < row.data.size());
