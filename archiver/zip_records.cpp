@@ -1,5 +1,5 @@
 // Byte layout of the ZIP records after the PKWARE application note: little-endian fields,
-// UTF-8 names (flag bit 11), an NTFS extra field with the three file times, zip64 extras only
+// UTF-8 names (flag bit 11), the file times as extra fields, zip64 extras only
 // where a size, an offset or a count does not fit its 16- or 32-bit field.
 #include "zip_records.h"
 
@@ -12,7 +12,9 @@ const uint16_t kVersionDeflate = 20;
 const uint16_t kVersionZip64 = 45;
 const uint16_t kExtraZip64 = 0x0001;
 const uint16_t kExtraNtfs = 0x000A;
+const uint16_t kExtraUnixTime = 0x5455;
 const size_t kNtfsExtraLength = 36;
+const size_t kUnixTimeExtraLength = 9;
 
 void put16(std::vector<uint8_t>* out, uint32_t v)
 {
@@ -44,6 +46,17 @@ void putNtfsExtra(std::vector<uint8_t>* out, const ZipEntry& e)
     put64(out, e.created);
 }
 
+void putUnixTimeExtra(std::vector<uint8_t>* out, const ZipEntry& e)
+{
+    const uint64_t kUnixEpochTicks = 116444736000000000ull;
+    uint64_t seconds = e.modified > kUnixEpochTicks ? (e.modified - kUnixEpochTicks) / 10000000ull : 0;
+    if (seconds > 0x7FFFFFFFull) seconds = 0x7FFFFFFFull;
+    put16(out, kExtraUnixTime);
+    put16(out, 5);
+    out->push_back(1);      // modification time present
+    put32(out, static_cast<uint32_t>(seconds));
+}
+
 bool centralSizesNeedZip64(const ZipEntry& e)
 {
     return e.zip64Sizes || e.uncompressedSize >= kZip32Limit || e.compressedSize >= kZip32Limit;
@@ -59,9 +72,11 @@ uint32_t low32OrMark(uint64_t v, bool inZip64) { return inZip64 ? kZip32Limit : 
 
 }  // namespace
 
+// Local headers carry the short extended timestamp (modification time in seconds), the central
+// directory the full NTFS times: repeating those in every local header would cost 36 bytes.
 size_t localHeaderLength(const ZipEntry& e)
 {
-    return 30 + e.name.size() + (e.zip64Sizes ? 20 : 0) + kNtfsExtraLength;
+    return 30 + e.name.size() + (e.zip64Sizes ? 20 : 0) + kUnixTimeExtraLength;
 }
 
 void appendLocalHeader(std::vector<uint8_t>* out, const ZipEntry& e)
@@ -76,7 +91,7 @@ void appendLocalHeader(std::vector<uint8_t>* out, const ZipEntry& e)
     put32(out, low32OrMark(e.compressedSize, e.zip64Sizes));
     put32(out, low32OrMark(e.uncompressedSize, e.zip64Sizes));
     put16(out, static_cast<uint32_t>(e.name.size()));
-    put16(out, static_cast<uint32_t>((e.zip64Sizes ? 20 : 0) + kNtfsExtraLength));
+    put16(out, static_cast<uint32_t>((e.zip64Sizes ? 20 : 0) + kUnixTimeExtraLength));
     out->insert(out->end(), e.name.begin(), e.name.end());
     if (e.zip64Sizes) {
         put16(out, kExtraZip64);
@@ -84,7 +99,7 @@ void appendLocalHeader(std::vector<uint8_t>* out, const ZipEntry& e)
         put64(out, e.uncompressedSize);
         put64(out, e.compressedSize);
     }
-    putNtfsExtra(out, e);
+    putUnixTimeExtra(out, e);
 }
 
 void appendCentralHeader(std::vector<uint8_t>* out, const ZipEntry& e)

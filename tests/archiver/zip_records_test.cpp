@@ -37,7 +37,7 @@ ZipEntry sampleEntry()
     e.compressedSize = 1000;
     e.uncompressedSize = 5000;
     e.attributes = 0x20;
-    e.modified = 0x01D9000000000001ull;
+    e.modified = 133541212290000000ull;  // 2024-03-05 14:07:09 UTC
     dosDateTime(2024, 3, 5, 14, 7, 9, &e.dosDate, &e.dosTime);
     return e;
 }
@@ -138,6 +138,11 @@ TEST(ZipRecords, LocalHeaderCarriesZip64SizesWhenReservedAndKeepsItsLength)
             EXPECT_EQ(55u, le32(after, 18));
             EXPECT_EQ(77u, le32(after, 22));
         }
+        // Extended timestamp: the modification time in Unix seconds (2024-03-05 14:07:09 UTC).
+        ASSERT_TRUE(findExtra(after, 30 + nameLen, le16(after, 28), 0x5455, &at, &size));
+        EXPECT_EQ(5, size);
+        EXPECT_EQ(1, after[at]);
+        EXPECT_EQ(1709647629u, le32(after, at + 1));
     }
 }
 
