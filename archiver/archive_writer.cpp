@@ -9,6 +9,7 @@
 
 #include "archive_output.h"
 #include "archiver_api.h"
+#include "file_read.h"
 #include "file_tree.h"
 #include "parallel_deflate.h"
 #include "zip_records.h"
@@ -60,33 +61,12 @@ std::wstring shownPath(const std::wstring& path)
     return path;
 }
 
-HANDLE openForReading(const std::wstring& path)
+// Fills the next job: a folder entry, a small file for a worker to read, or the next block of
+// the current or next file. Small files are opened and read by the workers, so that the many
+// opens of a tree run side by side; larger ones are read here block by block.
+int produceJob(Run* run, Reader& r, DeflateJob* job, bool workersRead)
 {
-    // Shared for write and delete too: files other programs hold open are read as they are.
-    return CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                       nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-}
-
-// Reads up to length bytes; *got < length only at the end of the file. 0 or the system error.
-DWORD readFully(HANDLE file, uint8_t* data, size_t length, size_t* got)
-{
-    *got = 0;
-    while (*got < length) {
-        DWORD n = 0;
-        if (!ReadFile(file, data + *got, static_cast<DWORD>(length - *got), &n, nullptr)) {
-            DWORD err = GetLastError();
-            return err ? err : ERROR_READ_FAULT;
-        }
-        if (n == 0) break;
-        *got += n;
-    }
-    return 0;
-}
-
-// Fills the next job: a folder entry, or the next block of the current or next file.
-int produceJob(Run* run, DeflateJob* job)
-{
-    Reader& r = run->reader;
+    job->wholeFile = nullptr;
     if (!r.inFile) {
         ZipEntry& e = run->entries[r.nextEntry];
         job->entry = r.nextEntry;
@@ -100,6 +80,12 @@ int produceJob(Run* run, DeflateJob* job)
             return 0;
         }
         progressSetItem(run->progress, shownPath(e.sourcePath));
+        if (workersRead && e.sizeAtWalk <= kBlockSize) {
+            job->wholeFile = &e.sourcePath;
+            job->last = true;
+            ++r.nextEntry;
+            return 0;
+        }
         r.file = openForReading(e.sourcePath);
         if (r.file == INVALID_HANDLE_VALUE) {
             return failWith(run, ARCHIVER_ERROR_ITEM_READ, shownPath(e.sourcePath), GetLastError());
@@ -193,10 +179,14 @@ int rewriteStored(Run* run, ZipEntry* e)
     return 0;
 }
 
+int writeFileHere(Run* run, size_t entry);
+
 int writeJob(Run* run, const DeflateJob& job)
 {
     if (job.error) return failWith(run, ARCHIVER_ERROR_INTERNAL, L"", 0);
     ZipEntry& e = run->entries[job.entry];
+    if (job.readError) return failWith(run, ARCHIVER_ERROR_ITEM_READ, shownPath(e.sourcePath), job.readError);
+    if (job.grew) return writeFileHere(run, job.entry);
     Writer& w = run->writer;
     const uint8_t* data = job.input.data() + job.dictLength;
     const uint8_t* piece = job.stored ? data : job.output.data();
@@ -238,6 +228,32 @@ int writeJob(Run* run, const DeflateJob& job)
     return 0;
 }
 
+// A small file that had grown past one block when a worker opened it: read, compress and write
+// it here, block by block, before anything that follows it.
+int writeFileHere(Run* run, size_t entry)
+{
+    Reader reader;
+    reader.nextEntry = entry;
+    DeflateJob job;
+    job.input.resize(kDeflateWindow + kBlockSize);
+    BlockDeflater deflater;
+    deflater.ready = false;
+    if (run->cmd->zlibLevel != 0 && blockDeflaterInit(&deflater, run->cmd->zlibLevel) != 0) {
+        return failWith(run, ARCHIVER_ERROR_INTERNAL, L"", 0);
+    }
+    int rc = 0;
+    do {
+        if (run->progress->cancel) { rc = failWith(run, ARCHIVER_CANCELLED, L"", 0); break; }
+        rc = produceJob(run, reader, &job, false);
+        if (rc != 0) break;
+        runDeflateJob(&job, run->cmd->zlibLevel, &deflater);
+        rc = writeJob(run, job);
+    } while (rc == 0 && !job.last);
+    if (reader.file != INVALID_HANDLE_VALUE) CloseHandle(reader.file);
+    blockDeflaterEnd(&deflater);
+    return rc;
+}
+
 int compressEntries(Run* run)
 {
     uint64_t readSeq = 0, writeSeq = 0;
@@ -261,7 +277,7 @@ int compressEntries(Run* run)
             DeflateJob* job = poolSlotFor(&run->pool, readSeq);
             if (job) {
                 job->seq = readSeq;
-                if (produceJob(run, job) != 0) return -1;
+                if (produceJob(run, run->reader, job, true) != 0) return -1;
                 poolSubmit(&run->pool, job);
                 ++readSeq;
                 if (!run->reader.inFile && run->reader.nextEntry >= run->entries.size()) run->reader.done = true;

@@ -1,18 +1,45 @@
 // Worker threads of the block compressor. Each worker keeps one zlib stream for all its jobs.
 #include "parallel_deflate.h"
 
+#include "file_read.h"
+
 namespace {
 
-struct WorkerArgs {
-    DeflatePool* pool;
-};
-
-void runJob(DeflatePool* pool, BlockDeflater* deflater, DeflateJob* job)
+// Reads a small file into the job. False when the job ends here (read error or grown file).
+bool readWholeFile(DeflateJob* job)
 {
+    job->dictLength = 0;
+    job->dataLength = 0;
+    HANDLE file = openForReading(*job->wholeFile);
+    if (file == INVALID_HANDLE_VALUE) {
+        job->readError = GetLastError() ? GetLastError() : ERROR_OPEN_FAILED;
+        return false;
+    }
+    LARGE_INTEGER size;
+    if (!GetFileSizeEx(file, &size)) {
+        job->readError = GetLastError() ? GetLastError() : ERROR_READ_FAULT;
+    } else if (static_cast<uint64_t>(size.QuadPart) > kBlockSize) {
+        job->grew = true;
+    } else {
+        size_t got = 0;
+        job->readError = readFully(file, job->input.data(), static_cast<size_t>(size.QuadPart), &got);
+        job->dataLength = got;
+    }
+    CloseHandle(file);
+    return !job->readError && !job->grew;
+}
+
+}  // namespace
+
+void runDeflateJob(DeflateJob* job, int level, BlockDeflater* deflater)
+{
+    job->error = 0;
+    job->readError = 0;
+    job->grew = false;
+    if (job->wholeFile && !readWholeFile(job)) return;
     const uint8_t* data = job->input.data() + job->dictLength;
     job->crc = crc32Of(data, job->dataLength);
-    job->stored = job->isFolder || pool->level == 0;
-    job->error = 0;
+    job->stored = job->isFolder || level == 0;
     if (job->stored) return;
     if (deflateBlock(deflater, job->input.data(), job->dictLength, data, job->dataLength, job->last,
                      &job->output, &job->outputLength) != 0) {
@@ -22,6 +49,8 @@ void runJob(DeflatePool* pool, BlockDeflater* deflater, DeflateJob* job)
     // A file of one block that does not shrink is stored as it is.
     if (job->first && job->last && job->outputLength >= job->dataLength) job->stored = true;
 }
+
+namespace {
 
 DWORD WINAPI workerMain(void* arg)
 {
@@ -40,7 +69,7 @@ DWORD WINAPI workerMain(void* arg)
         job->state = JobRunning;
         ++pool->nextToTake;
         LeaveCriticalSection(&pool->lock);
-        if (ready) runJob(pool, &deflater, job);
+        if (ready) runDeflateJob(job, pool->level, &deflater);
         else job->error = -1;
         EnterCriticalSection(&pool->lock);
         job->state = JobDone;

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "block_deflate.h"
@@ -18,6 +19,7 @@ struct DeflateJob {
     size_t entry = 0;
     bool isFolder = false;
     bool first = false, last = false;
+    const std::wstring* wholeFile = nullptr;  // a file of at most one block the worker reads itself
     std::vector<uint8_t> input;     // dictionary followed by the block's data; allocated once
     size_t dictLength = 0;
     size_t dataLength = 0;
@@ -26,7 +28,9 @@ struct DeflateJob {
     size_t outputLength = 0;
     uint32_t crc = 0;
     bool stored = false;            // write the data itself (level 0, or a one-block file that did not shrink)
-    int error = 0;
+    int error = 0;                  // the compressor failed
+    DWORD readError = 0;            // wholeFile could not be read
+    bool grew = false;              // wholeFile is now larger than a block: the writer takes it over
     JobState state = JobFree;
 };
 
@@ -51,6 +55,9 @@ bool poolWaitDone(DeflatePool* pool, DeflateJob* job, DWORD timeoutMs);
 void poolRelease(DeflatePool* pool, DeflateJob* job);
 // Stops and joins the workers (jobs not taken yet are dropped).
 void poolStop(DeflatePool* pool);
+
+// Does a job's work (reading a whole small file first if asked): CRC and deflate.
+void runDeflateJob(DeflateJob* job, int level, BlockDeflater* deflater);
 
 // Number of slots for a number of workers: enough to keep them busy, few enough to bound memory.
 size_t poolSlotCount(int threads);

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "archiver_api.h"
+#include "block_deflate.h"
 
 namespace {
 
@@ -176,22 +177,35 @@ std::vector<std::wstring> folderNames(const std::wstring& dir)
     return r;
 }
 
-// A minimal look into a written archive: the names in its central directory.
-std::vector<std::string> centralNames(const std::string& zip)
+// A minimal look into a written archive: the entries of its central directory (no zip64).
+struct CentralEntry {
+    std::string name;
+    uint32_t size;
+    uint32_t crc;
+};
+
+std::vector<CentralEntry> centralEntries(const std::string& zip)
 {
-    std::vector<std::string> names;
-    if (zip.size() < 22) return names;
+    std::vector<CentralEntry> entries;
+    if (zip.size() < 22) return entries;
     size_t eocd = zip.rfind(std::string("PK\x05\x06", 4));
-    if (eocd == std::string::npos) return names;
+    if (eocd == std::string::npos) return entries;
     auto le16 = [&](size_t at) { return static_cast<uint32_t>(static_cast<uint8_t>(zip[at]) | (static_cast<uint8_t>(zip[at + 1]) << 8)); };
     auto le32 = [&](size_t at) { return le16(at) | (le16(at + 2) << 16); };
     size_t p = le32(eocd + 16);
     const uint32_t count = le16(eocd + 10);
     for (uint32_t i = 0; i < count && p + 46 <= zip.size() && le32(p) == 0x02014b50; ++i) {
         const uint32_t n = le16(p + 28), x = le16(p + 30), c = le16(p + 32);
-        names.push_back(zip.substr(p + 46, n));
+        entries.push_back(CentralEntry{zip.substr(p + 46, n), le32(p + 24), le32(p + 16)});
         p += 46 + n + x + c;
     }
+    return entries;
+}
+
+std::vector<std::string> centralNames(const std::string& zip)
+{
+    std::vector<std::string> names;
+    for (const CentralEntry& e : centralEntries(zip)) names.push_back(e.name);
     return names;
 }
 
@@ -482,29 +496,9 @@ TEST_F(ProgressTest, SecondCallWhileOneRunsIsBusyAndTheLibraryIsFreeAfterwards)
     EXPECT_TRUE(folderHoldsExactly(dir, {L"large.img", L"small.txt", L"small.zip"}));
 }
 
-// ---- read error in the middle of a file --------------------------------------------------
+// ---- files that fail or change while they are read --------------------------------------
 
-// The library's import of ReadFile, replaced for one test: reads of the file with the marked
-// size fail with a data error once 2 MiB of it have been read, as a bad disk sector would.
-const LONGLONG kFailingFileSize = 5 * 1024 * 1024 + 4321;
-decltype(&ReadFile) g_realReadFile = nullptr;
-std::atomic<int> g_failedReads{0};
-
-BOOL WINAPI failingReadFile(HANDLE h, LPVOID buf, DWORD n, LPDWORD got, LPOVERLAPPED ov)
-{
-    LARGE_INTEGER size, pos, zero;
-    zero.QuadPart = 0;
-    if (GetFileSizeEx(h, &size) && size.QuadPart == kFailingFileSize && SetFilePointerEx(h, zero, &pos, FILE_CURRENT) &&
-        pos.QuadPart >= 2 * 1024 * 1024) {
-        ++g_failedReads;
-        if (got) *got = 0;
-        SetLastError(ERROR_CRC);
-        return FALSE;
-    }
-    return g_realReadFile(h, buf, n, got, ov);
-}
-
-// Swaps one imported function of module; returns the previous address or null.
+// The library's imports, replaced for one test at a time (import table of 7-zip32.dll).
 void* swapImport(HMODULE module, const char* dll, const char* function, void* replacement)
 {
     auto base = reinterpret_cast<BYTE*>(module);
@@ -530,26 +524,109 @@ void* swapImport(HMODULE module, const char* dll, const char* function, void* re
     return nullptr;
 }
 
-TEST_F(LibraryTest, ReadErrorInTheMiddleOfAFileFailsAndLeavesNothing)
+// Reads of a file of the marked size fail with a data error from the marked position on, as a
+// bad disk sector would.
+std::atomic<LONGLONG> g_failSize{0};
+std::atomic<LONGLONG> g_failFrom{0};
+std::atomic<int> g_failedReads{0};
+decltype(&ReadFile) g_realReadFile = nullptr;
+
+BOOL WINAPI failingReadFile(HANDLE h, LPVOID buf, DWORD n, LPDWORD got, LPOVERLAPPED ov)
 {
+    LARGE_INTEGER size, pos, zero;
+    zero.QuadPart = 0;
+    if (GetFileSizeEx(h, &size) && size.QuadPart == g_failSize && SetFilePointerEx(h, zero, &pos, FILE_CURRENT) &&
+        pos.QuadPart >= g_failFrom) {
+        ++g_failedReads;
+        if (got) *got = 0;
+        SetLastError(ERROR_CRC);
+        return FALSE;
+    }
+    return g_realReadFile(h, buf, n, got, ov);
+}
+
+TEST_F(LibraryTest, ReadErrorInAFileFailsTheCallAndLeavesNothing)
+{
+    struct Row {
+        const char* label;
+        LONGLONG size;
+        LONGLONG failFrom;
+    };
+    const Row rows[] = {
+        {"large file, error after 2 MiB", 5 * 1024 * 1024 + 4321, 2 * 1024 * 1024},
+        {"small file, error on its only read", 700001, 0},
+    };
     const std::wstring folder = path(L"data");
     ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
     ASSERT_TRUE(writeFile(folder + L"\\first.txt", std::string(3 << 20, 'a')));
-    std::string failing(static_cast<size_t>(kFailingFileSize), 'b');
-    ASSERT_TRUE(writeFile(folder + L"\\second.bin", failing));
-    g_realReadFile = reinterpret_cast<decltype(&ReadFile)>(
-        swapImport(library().module, "KERNEL32.dll", "ReadFile", reinterpret_cast<void*>(&failingReadFile)));
-    ASSERT_NE(nullptr, g_realReadFile) << "ReadFile import not found";
-    g_failedReads = 0;
-    CallResult r = callUtf8(zipLine(path(L"data.zip"), folder));
-    swapImport(library().module, "KERNEL32.dll", "ReadFile", reinterpret_cast<void*>(g_realReadFile));
-    EXPECT_GT(g_failedReads.load(), 0);
-    EXPECT_EQ(ARCHIVER_ERROR_ITEM_READ, r.code);
-    EXPECT_EQ("Cannot read: " + utf8(folder + L"\\second.bin") + " (system error 0x00000017)", r.text);
-    EXPECT_TRUE(folderHoldsExactly(dir, {L"data"}));
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        ASSERT_TRUE(writeFile(folder + L"\\second.bin", std::string(static_cast<size_t>(row.size), 'b')));
+        g_failSize = row.size;
+        g_failFrom = row.failFrom;
+        g_failedReads = 0;
+        g_realReadFile = reinterpret_cast<decltype(&ReadFile)>(
+            swapImport(library().module, "KERNEL32.dll", "ReadFile", reinterpret_cast<void*>(&failingReadFile)));
+        ASSERT_NE(nullptr, g_realReadFile) << "ReadFile import not found";
+        CallResult r = callUtf8(zipLine(path(L"data.zip"), folder));
+        swapImport(library().module, "KERNEL32.dll", "ReadFile", reinterpret_cast<void*>(g_realReadFile));
+        EXPECT_GT(g_failedReads.load(), 0);
+        EXPECT_EQ(ARCHIVER_ERROR_ITEM_READ, r.code);
+        EXPECT_EQ("Cannot read: " + utf8(folder + L"\\second.bin") + " (system error 0x00000017)", r.text);
+        EXPECT_TRUE(folderHoldsExactly(dir, {L"data"}));
+    }
     // The library works normally again.
     CallResult again = callUtf8(zipLine(path(L"data.zip"), folder));
     EXPECT_EQ(ARCHIVER_OK, again.code) << again.text;
+}
+
+// Another program appends to a file between the listing of its folder and its reading.
+std::wstring g_growPath;
+decltype(&CreateFileW) g_realCreateFileW = nullptr;
+
+HANDLE WINAPI growingCreateFileW(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES sa, DWORD disposition,
+                                 DWORD flags, HANDLE tmpl)
+{
+    std::wstring n = name;
+    if (!g_growPath.empty() && n.size() >= g_growPath.size() &&
+        n.compare(n.size() - g_growPath.size(), std::wstring::npos, g_growPath) == 0) {
+        g_growPath.clear();
+        HANDLE h = g_realCreateFileW(name, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+        std::string more(3 * 1024 * 1024 + 5, 'g');
+        DWORD written = 0;
+        WriteFile(h, more.data(), static_cast<DWORD>(more.size()), &written, nullptr);
+        CloseHandle(h);
+    }
+    return g_realCreateFileW(name, access, share, sa, disposition, flags, tmpl);
+}
+
+TEST_F(LibraryTest, FileThatGrowsAfterTheListingIsArchivedWhole)
+{
+    const std::wstring folder = path(L"logs");
+    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+    ASSERT_TRUE(writeFile(folder + L"\\a.log", std::string(1000, 'a')));
+    ASSERT_TRUE(writeFile(folder + L"\\b.log", std::string(2000, 'b')));  // listed small, read large
+    ASSERT_TRUE(writeFile(folder + L"\\c.log", std::string(3000, 'c')));
+    g_growPath = L"\\b.log";
+    g_realCreateFileW = reinterpret_cast<decltype(&CreateFileW)>(
+        swapImport(library().module, "KERNEL32.dll", "CreateFileW", reinterpret_cast<void*>(&growingCreateFileW)));
+    ASSERT_NE(nullptr, g_realCreateFileW) << "CreateFileW import not found";
+    CallResult r = callUtf8(zipLine(path(L"logs.zip"), folder));
+    swapImport(library().module, "KERNEL32.dll", "CreateFileW", reinterpret_cast<void*>(g_realCreateFileW));
+    ASSERT_EQ(ARCHIVER_OK, r.code) << r.text;
+    EXPECT_TRUE(g_growPath.empty()) << "the file was not opened";
+    const std::vector<CentralEntry> entries = centralEntries(readFile(path(L"logs.zip")));
+    ASSERT_EQ(4u, entries.size());
+    const char* names[] = {"logs/", "logs/a.log", "logs/b.log", "logs/c.log"};
+    for (size_t i = 0; i < entries.size(); ++i) {
+        SCOPED_TRACE(names[i]);
+        EXPECT_EQ(names[i], entries[i].name);
+        if (i == 0) continue;
+        const std::string content = readFile(folder + L"\\" + std::wstring(entries[i].name.begin() + 5, entries[i].name.end()));
+        EXPECT_EQ(content.size(), entries[i].size);
+        EXPECT_EQ(crc32Of(reinterpret_cast<const uint8_t*>(content.data()), content.size()), entries[i].crc);
+    }
+    EXPECT_EQ(2000u + 3 * 1024 * 1024 + 5, entries[2].size);
 }
 
 }  // namespace
