@@ -285,7 +285,10 @@ int compressEntries(Run* run)
             }
         }
         if (run->reader.done && writeSeq == readSeq) return 0;
-        if (!moved) poolWaitDone(&run->pool, &run->pool.slots[writeSeq % slotCount], kPollMs);
+        if (!moved) {
+            progressServeOwner(run->progress);
+            poolWaitDone(&run->pool, &run->pool.slots[writeSeq % slotCount], kPollMs);
+        }
     }
 }
 

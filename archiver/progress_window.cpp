@@ -54,7 +54,7 @@ void onTimer(HWND hwnd, Progress* p)
     wchar_t shown[1024];
     GetDlgItemTextW(hwnd, kIdItem, shown, 1024);
     if (item.compare(0, 1023, shown) != 0) SetDlgItemTextW(hwnd, kIdItem, item.c_str());
-    uint64_t done = static_cast<uint64_t>(p->doneBytes);
+    uint64_t done = static_cast<uint64_t>(InterlockedCompareExchange64(&p->doneBytes, 0, 0));
     int pos = p->totalBytes ? static_cast<int>((done > p->totalBytes ? p->totalBytes : done) * kBarRange / p->totalBytes)
                             : 0;
     SendDlgItemMessageW(hwnd, kIdBar, PBM_SETPOS, pos, 0);
@@ -136,6 +136,19 @@ DWORD WINAPI progressThread(void* arg)
     return 0;
 }
 
+// Waits for h while answering messages that other threads send to this one.
+void waitServingSentMessages(HANDLE h, bool serve)
+{
+    if (!serve) {
+        WaitForSingleObject(h, INFINITE);
+        return;
+    }
+    while (MsgWaitForMultipleObjects(1, &h, FALSE, INFINITE, QS_SENDMESSAGE) == WAIT_OBJECT_0 + 1) {
+        MSG msg;
+        PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+}
+
 }  // namespace
 
 int progressStart(Progress* p, HWND owner, const std::wstring& archivePath, bool showWindow)
@@ -143,12 +156,13 @@ int progressStart(Progress* p, HWND owner, const std::wstring& archivePath, bool
     InitializeCriticalSection(&p->lock);
     p->archivePath = archivePath;
     p->owner = owner;
+    p->ownerOnCallingThread = owner && IsWindow(owner) && GetWindowThreadProcessId(owner, nullptr) == GetCurrentThreadId();
     if (!showWindow) return 0;
     p->ready = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     if (!p->ready) return -1;
     p->thread = CreateThread(nullptr, 0, progressThread, p, 0, nullptr);
     if (!p->thread) return -1;
-    WaitForSingleObject(p->ready, INFINITE);
+    waitServingSentMessages(p->ready, p->ownerOnCallingThread);
     return p->window ? 0 : -1;
 }
 
@@ -165,11 +179,21 @@ void progressAddBytes(Progress* p, uint64_t bytes)
     InterlockedExchangeAdd64(&p->doneBytes, static_cast<LONG64>(bytes));
 }
 
+void progressServeOwner(Progress* p)
+{
+    if (!p->ownerOnCallingThread || !p->thread) return;
+    const DWORD now = GetTickCount();
+    if (now - p->lastServed < 20) return;
+    p->lastServed = now;
+    MSG msg;
+    PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+}
+
 void progressStop(Progress* p)
 {
     if (p->thread) {
         if (p->window) PostMessageW(p->window, kMessageDone, 0, 0);
-        WaitForSingleObject(p->thread, INFINITE);
+        waitServingSentMessages(p->thread, p->ownerOnCallingThread);
         CloseHandle(p->thread);
         p->thread = nullptr;
     }

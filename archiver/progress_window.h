@@ -15,6 +15,8 @@ struct Progress {
     std::wstring currentItem;
     std::wstring archivePath;
     HWND owner = nullptr;
+    bool ownerOnCallingThread = false; // then the calling thread must answer messages sent to it
+    DWORD lastServed = 0;
     HANDLE thread = nullptr;
     HANDLE ready = nullptr;
     HWND window = nullptr;
@@ -24,5 +26,8 @@ struct Progress {
 int progressStart(Progress* p, HWND owner, const std::wstring& archivePath, bool showWindow);
 void progressSetItem(Progress* p, const std::wstring& item);
 void progressAddBytes(Progress* p, uint64_t bytes);
+// Answers messages sent to the calling thread (at most every few milliseconds) when the owner
+// window is its own: the window thread sends to the owner on activation, and would hang else.
+void progressServeOwner(Progress* p);
 // Closes the window (if any) and waits for its thread.
 void progressStop(Progress* p);

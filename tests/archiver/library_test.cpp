@@ -459,6 +459,30 @@ TEST_F(ProgressTest, WindowShowsTheNamesAndCancelStopsTheCallAtOnce)
     EXPECT_TRUE(folderHoldsExactly(dir, {L"large.img"}));
 }
 
+TEST_F(ProgressTest, OwnerOnTheCallingThreadDoesNotHoldUpTheWindow)
+{
+    // The call runs on the thread that owns the owner window and pumps nothing meanwhile; Cancel
+    // is pressed from another thread once the window is up.
+    std::atomic<bool> clicked{false};
+    std::thread presser([&] {
+        HWND w = nullptr;
+        for (int i = 0; i < 500 && !w; ++i) {
+            w = FindWindowW(ARCHIVER_PROGRESS_CLASS, nullptr);
+            if (!w) Sleep(20);
+        }
+        if (w) {
+            Sleep(300);
+            PostMessageW(GetDlgItem(w, IDCANCEL), BM_CLICK, 0, 0);
+            clicked = true;
+        }
+    });
+    CallResult r = callUtf8(longLine(), owner);
+    presser.join();
+    EXPECT_TRUE(clicked.load()) << "no progress window";
+    EXPECT_EQ(ARCHIVER_CANCELLED, r.code) << r.text;
+    EXPECT_TRUE(folderHoldsExactly(dir, {L"large.img"}));
+}
+
 TEST_F(ProgressTest, HideShowsNoWindow)
 {
     ASSERT_TRUE(writeFile(path(L"small.txt"), std::string(300000, 'a')));
