@@ -1,6 +1,7 @@
-// The archive pipeline. The calling thread reads the files block by block in entry order and
-// hands the blocks to the compressor workers; it writes the finished blocks in the same order,
-// so the archive is one sequential stream. A local header is written with its final values when
+// The archive pipeline. The calling thread walks the entries in order and hands the workers one
+// job per small file (the worker reads and compresses it) or per block of a larger file (read
+// here, 1 MiB at a time); it writes the finished jobs in the same order, so the archive is one
+// sequential stream. A local header is written with its final values when
 // the file fits one block, else with placeholders that are patched once the last block is in.
 // Everything goes to a temporary file beside the archive, renamed to the archive path last.
 #include "archive_writer.h"
