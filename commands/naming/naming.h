@@ -27,8 +27,6 @@ enum AddedStringCode {
 constexpr long long kMaxSerial = 9223372036854775807LL;
 // An added string holds at most 63 characters (buffers add the terminator).
 constexpr size_t kAddedStringChars = 64;
-constexpr int kMinZeroSuppress = 1;
-constexpr int kMaxZeroSuppress = 19;
 
 // Room for any composition from settings within their limits (destination folder, four free
 // texts, name, extension, two added strings, ".zip"), so that an overlong result can still be
@@ -70,6 +68,11 @@ bool serialOfEntryName(const wchar_t* entryName, const wchar_t* prefix, const wc
 // SerialOverflow when the next number would exceed kMaxSerial or the folder cannot be listed.
 int findNextSerial(const wchar_t* destFolder, const wchar_t* scanPrefix, const wchar_t* scanSuffix,
                    int zeroSuppress, long long* next);
+
+// Result of a scan whose listing could not be opened: a folder that exists but lists as
+// file-not-found (no entry at all, as an empty volume root) starts at 1; every other failure
+// is SerialOverflow.
+int serialAfterFailedListing(DWORD listingError, bool folderExists, long long* next);
 
 // ---- Composition --------------------------------------------------------------------------
 
