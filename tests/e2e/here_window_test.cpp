@@ -8,6 +8,8 @@
 namespace e2e {
 namespace {
 
+class HereResultWindow : public HereTest {};
+
 // How long the window stays after its final state was shown. A closing window is hidden
 // first; its destruction may take longer where the system waits for a window manager.
 ::testing::AssertionResult closesAfter(HWND result, DWORD shownAt, DWORD lowMs, DWORD highMs)
@@ -20,7 +22,7 @@ namespace {
     return ::testing::AssertionSuccess();
 }
 
-TEST_F(HereTest, WaitsBlueThenTurnsRedAndClosesAfterAFailure)
+TEST_F(HereResultWindow, WaitsBlueThenTurnsRedAndClosesAfterAFailure)
 {
     struct Case {
         const wchar_t* lang;
@@ -61,7 +63,7 @@ TEST_F(HereTest, WaitsBlueThenTurnsRedAndClosesAfterAFailure)
     }
 }
 
-TEST_F(HereTest, TurnsGreenAndClosesAfterSuccess)
+TEST_F(HereResultWindow, TurnsGreenAndClosesAfterSuccess)
 {
     ASSERT_TRUE(settings(L"en"));
     std::wstring item = file(L"report.txt", "report");

@@ -155,6 +155,8 @@ IconKind iconOfBox(HWND box)
                 best = candidate.kind;
             }
         }
+        // The shown icon is the system's own, so one candidate matches all but exactly.
+        if (bestDifference > static_cast<long long>(width) * height * 3 * 8) return IconUnknown;
         return best;
     }
     return IconNone;
@@ -381,11 +383,11 @@ bool readMessageBox(HWND box, MessageBoxInfo* info)
     for (HWND child : childrenOf(box)) {
         if (className(child) == L"Button" && IsWindowVisible(child)) info->buttons.push_back(GetDlgCtrlID(child));
     }
-    // The icon is read from the screen: lift the box above every other window (without a
-    // window manager, Wine may stack a later window above a topmost box) and give it time to
-    // paint before it is compared.
-    SetWindowPos(box, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-    Sleep(150);
+    // The icon is read from the screen: move the box where no other window of the test lies
+    // (without a window manager, Wine may stack a later window above a topmost box) and give it
+    // time to paint before it is compared.
+    SetWindowPos(box, HWND_TOPMOST, 8, 8, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
+    Sleep(200);
     info->icon = iconOfBox(box);
     return true;
 }
