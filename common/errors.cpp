@@ -2,9 +2,7 @@
 // debug log.
 #include "errors.h"
 
-#include <locale.h>
 #include <stdarg.h>
-#include <stdio.h>
 #include <stdlib.h>
 #include <wchar.h>
 
@@ -245,15 +243,37 @@ void formatTrailFailure(const ErrorTrail* trail, UiLanguage language, wchar_t* o
 void appendDebugLog(const wchar_t* logPath, const wchar_t* text)
 {
     if (!logPath || !logPath[0]) return;
-    _wsetlocale(LC_ALL, L"");
-    bool isNew = true;
-    if (FILE* existing = _wfopen(logPath, L"rb")) {
-        isNew = false;
-        fclose(existing);
+    // Written with the file functions rather than a UTF-16 text stream: runtimes differ in
+    // whether such a stream writes its own byte-order mark and turns line feeds into CR LF,
+    // and the log must have the same bytes everywhere.
+    HANDLE log = CreateFileW(logPath, FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (log == INVALID_HANDLE_VALUE) return;
+    LARGE_INTEGER size;
+    bool isNew = GetFileSizeEx(log, &size) && size.QuadPart == 0;
+
+    // Each line feed of the text is stored as CR LF; the entry ends with CR LF.
+    const wchar_t* body = text ? text : L"";
+    size_t length = wcslen(body);
+    size_t lineFeeds = 0;
+    for (size_t i = 0; i < length; ++i)
+        if (body[i] == L'\n' && (i == 0 || body[i - 1] != L'\r')) ++lineFeeds;
+    size_t total = 1 + length + lineFeeds + 2;
+    wchar_t* entry = static_cast<wchar_t*>(HeapAlloc(GetProcessHeap(), 0, total * sizeof(wchar_t)));
+    if (!entry) {
+        CloseHandle(log);
+        return;
     }
-    FILE* log = _wfopen(logPath, L"ab+,ccs=UTF-16LE");
-    if (!log) return;
-    if (isNew) fputwc(0xFEFF, log);
-    fwprintf(log, L"%s\r\n", text ? text : L"");
-    fclose(log);
+    size_t used = 0;
+    if (isNew) entry[used++] = 0xFEFF;
+    for (size_t i = 0; i < length; ++i) {
+        if (body[i] == L'\n' && (i == 0 || body[i - 1] != L'\r')) entry[used++] = L'\r';
+        entry[used++] = body[i];
+    }
+    entry[used++] = L'\r';
+    entry[used++] = L'\n';
+    DWORD written = 0;
+    WriteFile(log, entry, static_cast<DWORD>(used * sizeof(wchar_t)), &written, nullptr);
+    HeapFree(GetProcessHeap(), 0, entry);
+    CloseHandle(log);
 }

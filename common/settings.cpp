@@ -206,10 +206,10 @@ int readSettingsFile(const wchar_t* iniPath, SettingsRecord* record)
 
     // The default language is decided before the file is read.
     const wchar_t* defaultLang = interfaceLanguage() == UiJapanese ? L"ja" : L"en";
-    wchar_t defaultPath[kTextSettingLimit + 2];
-    specialFolder(CSIDL_PERSONAL, defaultPath, kTextSettingLimit + 1);
-    if (defaultPath[0] && !joinText(defaultPath, kTextSettingLimit + 1, defaultPath, kDefaultBackupFolder))
-        defaultPath[0] = L'\0';
+    wchar_t documents[kTextSettingLimit + 1];
+    specialFolder(CSIDL_PERSONAL, documents, kTextSettingLimit + 1);
+    wchar_t defaultPath[kTextSettingLimit + 1] = L"";
+    if (documents[0]) joinText(defaultPath, kTextSettingLimit + 1, documents, kDefaultBackupFolder);
 
     readText(ini, L"Lang", defaultLang, r.lang, kLangLimit);
     r.startSetting = readInt(ini, L"StartSetting", 0);

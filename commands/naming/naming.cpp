@@ -201,6 +201,7 @@ int findNextSerial(const wchar_t* destFolder, const wchar_t* scanPrefix, const w
                    int zeroSuppress, long long* next)
 {
     wchar_t pattern[kComposedPathChars];
+    if (!destFolder || !destFolder[0]) return SerialOverflow;
     if (copyText(pattern, kComposedPathChars - 4, destFolder) != 0 ||
         addTrailingBackslash(pattern, kComposedPathChars - 4) != 0)
         return SerialOverflow;
