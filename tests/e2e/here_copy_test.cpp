@@ -83,5 +83,33 @@ TEST_F(HereCopies, CopiesEachKindOfItemBesideItself)
     }
 }
 
+TEST_F(HereCopies, ACopyTheShellRefusesLeavesNothingAndFailsTheRun)
+{
+    ASSERT_TRUE(settings(L"en"));
+    std::wstring locked = file(L"locked.txt", "held open by another program");
+    std::wstring fine = file(L"fine.txt", "fine");
+    // Held open without sharing, the file cannot be read by the shell's copy.
+    HANDLE lock = CreateFileW(locked.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, lock);
+
+    driver::Program* program = nullptr;
+    ASSERT_TRUE(start(inQuotes(locked) + L" " + inQuotes(fine), &program));
+    HWND result = findResultWindow(*program);
+    EXPECT_TRUE(result);
+    EXPECT_TRUE(waitForStatus(result, L"Backup failed!", 15000));
+    CloseHandle(lock);
+    // The program shows no message of its own for a refused copy.
+    EXPECT_EQ(nullptr, driver::findMessageBox(program->id, 0));
+    EXPECT_TRUE(endsWith(*program, 0, 8000));
+
+    int lockedCopies = 0, fineCopies = 0;
+    for (const std::wstring& name : listFolder(sandbox.data)) {
+        if (isTimeStampedName(name, L"locked", L".txt")) ++lockedCopies;
+        if (isTimeStampedName(name, L"fine", L".txt")) ++fineCopies;
+    }
+    EXPECT_EQ(0, lockedCopies);
+    EXPECT_EQ(1, fineCopies);
+}
+
 }  // namespace
 }  // namespace e2e
