@@ -242,6 +242,9 @@ std::wstring stampInSeconds(int seconds)
     if (exists(trimSlash(sandbox->root))) removed = false;
     removeTree(sandbox->settingsFolder);
     if (exists(trimSlash(sandbox->settingsFolder))) removed = false;
+    // The shared "zevrald" folder goes too once no test uses it any more.
+    std::wstring parent = trimSlash(sandbox->settingsFolder);
+    RemoveDirectoryW(parent.substr(0, parent.find_last_of(L'\\')).c_str());
     if (!removed) return ::testing::AssertionFailure() << "left behind: " << narrow(sandbox->root);
     return ::testing::AssertionSuccess();
 }
