@@ -3,6 +3,7 @@
 // that nothing this run did not create is ever written over or removed.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <shlobj.h>
 
 #include <string>
 #include <vector>
@@ -285,6 +286,61 @@ TEST_F(BackupSteps, ItemChecksRejectMissingItemsAndWildcards)
             ASSERT_EQ(1u, g_messages.size());
             EXPECT_EQ(L"Please select a folder or file.\n\n" + shown, g_messages[0]);
         }
+    }
+}
+
+TEST_F(BackupSteps, VirtualStoreCheckFindsTheNewFileDirectlyInTheStore)
+{
+    wchar_t local[MAX_PATH];
+    ASSERT_TRUE(SUCCEEDED(SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, local)));
+    std::wstring store = std::wstring(local) + L"\\VirtualStore\\";
+    bool storeExisted = exists(store);
+    CreateDirectoryW(store.c_str(), nullptr);
+    std::wstring name = L"vantrel_store_" + std::to_wstring(GetCurrentProcessId()) + L".txt";
+    ASSERT_TRUE(writeFile(store + name, "redirected"));
+
+    struct Case {
+        const char* label;
+        std::wstring newPath;
+        bool flag;
+    } cases[] = {
+        {"name found in the store", folder + name, true},
+        {"name not in the store", folder + L"other_" + name, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        clearPerRunState();
+        checkVirtualStore(c.newPath.c_str());
+        EXPECT_EQ(store, std::wstring(g_run.virtualStoreFolder));
+        EXPECT_EQ(c.flag, g_run.virtualStoreFlag);
+    }
+    DeleteFileW((store + name).c_str());
+    if (!storeExisted) RemoveDirectoryW(store.c_str());
+}
+
+TEST_F(BackupSteps, SuggestedFolderPrefersTheChosenFolderThenAnExistingPath)
+{
+    wchar_t documents[MAX_PATH];
+    ASSERT_TRUE(SUCCEEDED(SHGetFolderPathW(nullptr, CSIDL_PERSONAL, nullptr, SHGFP_TYPE_CURRENT, documents)));
+    struct Case {
+        const char* label;
+        std::wstring chosen;
+        std::wstring path;
+        std::wstring expected;
+    } cases[] = {
+        {"chosen folder first", L"C:\\Chosen\\", folder, L"C:\\Chosen\\"},
+        {"existing Path next", L"", folder, folder},
+        {"missing Path gives the documents folder", L"", folder + L"missing\\", documents},
+        {"empty Path gives the documents folder", L"", L"", documents},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        clearPerRunState();
+        copyText(g_run.chosenFolder, kFolderChars, c.chosen.c_str());
+        copyText(g_settings.path, kTextSettingLimit + 2, c.path.c_str());
+        wchar_t suggested[kFolderChars];
+        suggestedFolder(suggested, kFolderChars);
+        EXPECT_EQ(c.expected, std::wstring(suggested));
     }
 }
 
