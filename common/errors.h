@@ -36,6 +36,6 @@ const wchar_t* messageTableText(unsigned number, UiLanguage language);
 // Shown form of a trail failure: "CD:%d %s" and, for a non-zero kept code, " *0x%08x:%s".
 void formatTrailFailure(const ErrorTrail* trail, UiLanguage language, wchar_t* out, size_t capacity);
 
-// Appends "text\r\n" to a UTF-16LE log file, starting a new file with its byte-order mark.
-// Failures are silent.
+// Appends the text and CR LF to a UTF-16LE log file (every line feed of the text stored as
+// CR LF), starting a new or empty file with its byte-order mark. Failures are silent.
 void appendDebugLog(const wchar_t* logPath, const wchar_t* text);

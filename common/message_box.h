@@ -14,3 +14,8 @@ int showMessage(UINT iconAndButtons, const wchar_t* text);
 // Formats the text of the active language with printf-style arguments (%s takes wide text) and
 // shows it as showMessage does.
 int showMessageF(UINT iconAndButtons, UiLanguage language, const BilingualText& format, ...);
+
+// Where boxes go: MessageBoxW by default. Tests install a sink that receives the style, title
+// and text of what would be shown and returns the button; nullptr restores MessageBoxW.
+typedef int (*MessageBoxSink)(UINT style, const wchar_t* title, const wchar_t* text);
+void setMessageBoxSink(MessageBoxSink sink);

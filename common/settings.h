@@ -12,6 +12,10 @@ constexpr size_t kTextSettingLimit = 290;      // "Path" and the four free texts
 constexpr size_t kHistoryLimit = 8194;         // each of "PathHis1" ... "PathHis10"
 constexpr int kHistoryCount = 10;
 
+// "ZeroSuppress": least number of digits of a serial number.
+constexpr int kMinZeroSuppress = 1;
+constexpr int kMaxZeroSuppress = 19;
+
 // Settings folders are below the application-data folder and may be longer than a plain path.
 constexpr size_t kSettingsPathChars = 520;
 
@@ -39,7 +43,7 @@ struct SettingsRecord {
 // Where the settings and their companions live.
 struct SettingsLocation {
     wchar_t programFolder[kPathChars];               // with trailing backslash
-    wchar_t settingsFolder[kSettingsPathChars];      // AppData\zevrald\<folder key>\ 
+    wchar_t settingsFolder[kSettingsPathChars];      // AppData\zevrald\<folder key>\ (with trailing backslash)
     wchar_t iniPath[kSettingsPathChars];             // settings folder + "tazu.ini"
     wchar_t tempIniPath[kSettingsPathChars];         // settings folder + "tazu_tmp.ini"
     wchar_t backupIniPath[kPathChars];               // program folder + "tazu_bk.ini"
@@ -73,6 +77,9 @@ int readSettingsFile(const wchar_t* iniPath, SettingsRecord* record);
 // "Debug" in the fixed order. Returns 0, or -1 when the file cannot be created.
 int writeSettingsFile(const wchar_t* iniPath, const SettingsRecord* record);
 
+// A "ZeroSuppress" value brought into 1 to 19 (hand-edited files may hold anything).
+int clampZeroSuppress(int value);
+
 // g_settings from "tazu.ini" (useTemp false) or "tazu_tmp.ini" (true). Returns 0.
 int loadSettings(bool useTemp);
 
@@ -80,9 +87,16 @@ int loadSettings(bool useTemp);
 // failure). Failures to write the file are silent.
 void saveSettings();
 
+// saveSettings for an explicit location and record.
+void saveSettingsIn(const SettingsLocation* location, const SettingsRecord* record);
+
 // Start-up sequence of a command program: locate, then load, restore from "tazu_bk.ini", or
 // create with defaults. Always ends with g_settings filled. Returns 0.
 int prepareSettingsAtStart();
+
+// The start-up sequence after locating, for an explicit location and record (the settings
+// folder is created when needed; folder message on failure). Returns 0.
+int prepareSettingsIn(const SettingsLocation* location, SettingsRecord* record);
 
 // Creates a folder with all missing parents. Returns 0 when it exists afterwards, else an error
 // code for ErrorCodeText (-1 when SHCreateDirectory cannot be had).

@@ -1,0 +1,55 @@
+// Archiving one item through the archiver library: the command line, its UTF-8 form, the
+// library calls with the bounded retries while the library is busy, and the failure message.
+#pragma once
+#include <stddef.h>
+#include <windows.h>
+#include "language.h"
+
+// Files below this size are archived without the library's progress window.
+constexpr ULONGLONG kSmallFileBytes = 10485760ULL;
+// The command line holds at most 1023 characters; its UTF-8 form must fit 1040 bytes.
+constexpr size_t kCommandLineChars = 1024;
+constexpr size_t kUtf8CommandLineBytes = 1040;
+
+// Result codes of the library that the programs rely on.
+constexpr int kArchiverBusy = 0x801F;
+constexpr int kArchiverCancelled = 0x8020;
+// Busy answers are met with a 500 ms wait and a new call, at most 601 calls in all.
+constexpr int kArchiverMaxCalls = 601;
+constexpr DWORD kArchiverBusyWaitMs = 500;
+
+// Whether an item is archived without the progress window: a file (not a folder) of fewer
+// than 10,485,760 bytes, by the directory entry found when the core began with the item.
+bool isSmallFile(const WIN32_FIND_DATAW* entry);
+
+// "a -tzip -ssw -mmt=on [-hide] -- \"archive\" \"item\"". Returns 0, or -1 when it does not fit.
+int buildArchiveCommandLine(const wchar_t* archivePath, const wchar_t* itemPath, bool hide,
+                            wchar_t* out, size_t capacity);
+
+// UTF-8 form of a command line in kUtf8CommandLineBytes bytes, terminator included.
+// Returns 0, or -1 when the conversion fails or does not fit.
+int toUtf8CommandLine(const wchar_t* commandLine, char* out, size_t capacity);
+
+// The library as the programs call it; replaceable so that tests can play the library.
+struct ArchiverCalls {
+    int (*setUtf8Mode)(int on);                   // ordinal 200
+    int (*run)(const char* utf8CommandLine);      // ordinal 1, no window, no output buffer
+    void (*sleepMs)(DWORD milliseconds);
+};
+
+// The calls into the real library, bound by each ZIP program at start.
+extern ArchiverCalls g_archiverCalls;
+
+// Switches the library to UTF-8 and runs the command, retrying while it answers busy: at most
+// kArchiverMaxCalls calls, each busy answer followed by a wait (the last one too). Returns the
+// library's last result: 0, kArchiverCancelled, kArchiverBusy after the last call, or an error.
+int runArchiverCommand(const ArchiverCalls* calls, const char* utf8CommandLine);
+
+// Archives an item into archivePath. Returns 0; or -1 after its message (UTF-8 conversion, or
+// a library failure: the archive path is then deleted and the message names the library's
+// code); a cancel in the library's window fails without a message and leaves the archive path.
+int archiveItem(const wchar_t* itemPath, const wchar_t* archivePath,
+                const WIN32_FIND_DATAW* entry, UiLanguage language);
+
+extern const BilingualText kUtf8ConversionText;  // item path
+extern const BilingualText kArchiveFailedText;   // library code, item path
