@@ -8,6 +8,9 @@
 //   late [ms]       set the answer-ready event, write the answer "1" after ms (default 500)
 //   exit            end at once without answering
 //   hang            never answer (the test ends the process)
+// A mode may end in "gated": the stand-in then waits for a file "go.txt" beside it before it
+// acts. When no behaviour file is there yet, it waits up to 10 s for one (a test may write the
+// per-pid file only once the command runs).
 // It writes "started_<window>.txt" (its own pid, the command's pid and the key, one per line)
 // before acting and "finished_<window>.txt" (what happened) when it ends by itself.
 #include <windows.h>
@@ -141,10 +144,20 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR arguments, int)
     writeRecord(L"started", record);
 
     char mode[64];
-    if (readMode(commandPid, mode, sizeof(mode)) != 0) return 4;
+    int attempts = 0;
+    while (readMode(commandPid, mode, sizeof(mode)) != 0) {
+        if (++attempts > 200) return 4;
+        Sleep(50);
+    }
     char word[16] = "";
     unsigned long milliseconds = 0;
     int fields = sscanf(mode, "%15s %lu", word, &milliseconds);
+    if (strstr(mode, "gated")) {
+        wchar_t go[MAX_PATH];
+        _snwprintf(go, MAX_PATH - 1, L"%sgo.txt", g_folder);
+        go[MAX_PATH - 1] = L'\0';
+        for (int i = 0; i < 600 && GetFileAttributesW(go) == INVALID_FILE_ATTRIBUTES; ++i) Sleep(50);
+    }
 
     char result[128];
     if (strcmp(word, "exit") == 0) {
