@@ -4,6 +4,8 @@
 
 #include <shlobj.h>
 
+#include "process_command_line.h"
+
 namespace e2e {
 namespace {
 
@@ -50,7 +52,7 @@ TEST_F(ThereTest, EmptyPathAsksOnceAndTheChoiceBecomesPath)
     wchar_t documents[MAX_PATH] = L"";
     ASSERT_TRUE(SUCCEEDED(SHGetFolderPathW(nullptr, CSIDL_PERSONAL, nullptr, SHGFP_TYPE_CURRENT, documents)));
     EXPECT_EQ(lastComponentOf(documents), driver::text(driver::folderDialogEdit(dialog)));
-    ASSERT_TRUE(driver::chooseInFolderDialog(dialog, program->id, chosen));
+    ASSERT_TRUE(choose(dialog, *program, chosen));
     EXPECT_TRUE(finishes(*program, L"Success."));
     EXPECT_EQ(nullptr, folderDialog(*program, 0));   // once for the whole run
 
@@ -130,7 +132,7 @@ TEST_F(ThereTest, PathOnADriveThatDoesNotExistGivesTheMessageThenTheDialog)
 
     HWND dialog = folderDialog(*program);
     ASSERT_TRUE(dialog);
-    ASSERT_TRUE(driver::chooseInFolderDialog(dialog, program->id, chosen));
+    ASSERT_TRUE(choose(dialog, *program, chosen));
     EXPECT_TRUE(finishes(*program, L"Success."));
     EXPECT_EQ(1u, backupsIn(chosen, L"notes", L".txt").size());
     EXPECT_EQ(chosen + L"\\", setting(L"Path"));
@@ -148,7 +150,7 @@ TEST_F(ThereTest, SelDirAsksWithPathPreselectedAndSavesTheNewChoice)
     HWND dialog = folderDialog(*program);
     ASSERT_TRUE(dialog);
     EXPECT_EQ(L"usual", driver::text(driver::folderDialogEdit(dialog)));
-    ASSERT_TRUE(driver::chooseInFolderDialog(dialog, program->id, other));
+    ASSERT_TRUE(choose(dialog, *program, other));
     EXPECT_TRUE(finishes(*program, L"Success."));
     EXPECT_EQ(1u, backupsIn(other, L"data", L".bin").size());
     EXPECT_TRUE(listFolder(usual + L"\\").empty());
@@ -167,7 +169,7 @@ TEST_F(ThereTest, ChosenFolderIsSavedEvenWhenEveryItemFails)
     ASSERT_TRUE(start(inQuotes(item), &program));
     HWND dialog = folderDialog(*program);
     ASSERT_TRUE(dialog);
-    ASSERT_TRUE(driver::chooseInFolderDialog(dialog, program->id, deep));
+    ASSERT_TRUE(choose(dialog, *program, deep));
     HWND box = driver::findMessageBox(program->id, 10000);
     ASSERT_TRUE(box);
     driver::MessageBoxInfo info;
@@ -196,13 +198,47 @@ TEST_F(ThereTest, RunUnsavedUsesTheChoiceButLeavesTheSettingsFile)
     ASSERT_TRUE(start(inQuotes(item), &program));
     HWND dialog = folderDialog(*program, 20000);
     ASSERT_TRUE(dialog) << "the run did not take the settings of tazu_tmp.ini";
-    ASSERT_TRUE(driver::chooseInFolderDialog(dialog, program->id, chosen));
+    ASSERT_TRUE(choose(dialog, *program, chosen));
     EXPECT_TRUE(finishes(*program, L"Success."));
     EXPECT_EQ(1u, backupsIn(chosen, L"letter", L".txt").size());
     EXPECT_TRUE(listFolder(saved + L"\\").empty());
     std::string after;
     ASSERT_TRUE(readSettingsBytes(sandbox, &after));
     EXPECT_EQ(before, after);
+}
+
+TEST_F(ThereTest, OpenDirShowsTheCopySelectedInTheFileManagerAfterASuccessfulRun)
+{
+    std::wstring destination = folder(L"shown");
+    ASSERT_TRUE(settings({{L"Path", destination + L"\\"}, {L"OpenDir", L"1"}}));
+    std::wstring item = file(L"minutes.txt", "minutes");
+    std::set<DWORD> before = observe::processesNamed(L"explorer.exe");
+
+    driver::Program* program = nullptr;
+    ASSERT_TRUE(start(inQuotes(item), &program));
+    std::wstring others;
+    std::wstring started = observe::endStartedProcess(L"explorer.exe", before, L"/select,", 60000, &others);
+    // The program now looks for the new window 101 times; Wine has no shell window collection
+    // and takes seconds to say so each time, so the test ends the program here (the sandbox
+    // does) instead of waiting minutes for "Success.".
+    auto copies = backupsIn(destination, L"minutes", L".txt");
+    ASSERT_EQ(1u, copies.size());
+    EXPECT_NE(std::wstring::npos, started.find(L"/select," + copies[0]))
+        << "started: " << narrow(started) << "; others: " << narrow(others);
+}
+
+TEST_F(ThereTest, OpenDirShowsNothingAfterAFailedRun)
+{
+    std::wstring destination = folder(L"unshown");
+    ASSERT_TRUE(settings({{L"Path", destination + L"\\"}, {L"OpenDir", L"1"}}));
+    std::set<DWORD> before = observe::processesNamed(L"explorer.exe");
+
+    driver::Program* program = nullptr;
+    ASSERT_TRUE(start(inQuotes(sandbox.data + L"missing.txt"), &program));
+    EXPECT_TRUE(answerMessageBox(*program, kThereTitle, L"Please select a folder or file.\n\n" + sandbox.data + L"missing.txt",
+                                 driver::IconError, IDOK));
+    EXPECT_TRUE(finishes(*program, L"Backup failed!"));
+    EXPECT_EQ(L"", observe::endStartedProcess(L"explorer.exe", before, L"/select,", 1000, nullptr));
 }
 
 }  // namespace

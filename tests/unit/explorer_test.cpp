@@ -3,14 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
-#include <tlhelp32.h>
-#include <winternl.h>
 
 #include <set>
 #include <string>
 #include <vector>
 
 #include "explorer.h"
+#include "process_command_line.h"
 
 namespace {
 
@@ -237,41 +236,6 @@ TEST(ExplorerCollection, ListsOnlyFolderWindows)
     EXPECT_EQ(list.count, 0);
 }
 
-std::set<DWORD> explorerProcesses()
-{
-    std::set<DWORD> pids;
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snapshot == INVALID_HANDLE_VALUE) return pids;
-    PROCESSENTRY32W entry = {};
-    entry.dwSize = sizeof(entry);
-    for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry))
-        if (_wcsicmp(entry.szExeFile, L"explorer.exe") == 0) pids.insert(entry.th32ProcessID);
-    CloseHandle(snapshot);
-    return pids;
-}
-
-// Command line of another process of the same bitness, read from its process parameters, or ""
-// when it cannot be read.
-std::wstring commandLineOf(HANDLE process)
-{
-    typedef NTSTATUS(NTAPI * QueryFn)(HANDLE, PROCESSINFOCLASS, PVOID, ULONG, PULONG);
-    QueryFn query = reinterpret_cast<QueryFn>(reinterpret_cast<void*>(
-        GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationProcess")));
-    if (!query) return L"";
-    PROCESS_BASIC_INFORMATION basic = {};
-    if (query(process, ProcessBasicInformation, &basic, sizeof(basic), nullptr) != 0) return L"";
-    PEB peb = {};
-    RTL_USER_PROCESS_PARAMETERS parameters = {};
-    if (!ReadProcessMemory(process, basic.PebBaseAddress, &peb, sizeof(peb), nullptr) ||
-        !ReadProcessMemory(process, peb.ProcessParameters, &parameters, sizeof(parameters), nullptr))
-        return L"";
-    std::wstring text(parameters.CommandLine.Length / sizeof(wchar_t), L'\0');
-    if (!ReadProcessMemory(process, parameters.CommandLine.Buffer, &text[0],
-                           parameters.CommandLine.Length, nullptr))
-        return L"";
-    return text;
-}
-
 void quickPause(DWORD)
 {
     Sleep(10);
@@ -296,7 +260,7 @@ TEST(ExplorerStart, FileManagerIsStartedWithTheItemSelected)
     ASSERT_NE(file, INVALID_HANDLE_VALUE);
     CloseHandle(file);
 
-    std::set<DWORD> before = explorerProcesses();
+    std::set<DWORD> before = observe::processesNamed(L"explorer.exe");
     void (*savedPause)(DWORD) = g_explorerPause;
     int (*savedCollect)(ExplorerWindowList*) = g_explorerCollect;
     g_explorerPause = quickPause;   // the real start, a shorter wait
@@ -308,33 +272,12 @@ TEST(ExplorerStart, FileManagerIsStartedWithTheItemSelected)
     // Find the file manager that was started and end it again. Wine may start its desktop
     // process (also explorer.exe) on the way; that one stays.
     std::wstring expected = L"/select," + item;
-    std::vector<std::wstring> seen;
-    bool found = false;
-    for (int attempt = 0; attempt < 50 && !found; ++attempt) {
-        for (DWORD pid : explorerProcesses()) {
-            if (before.count(pid)) continue;
-            HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ |
-                                             PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid);
-            if (!process) continue;
-            std::wstring commandLine = commandLineOf(process);
-            seen.push_back(commandLine);
-            if (commandLine.find(L"/select,") != std::wstring::npos) {
-                found = commandLine.find(expected) != std::wstring::npos;
-                TerminateProcess(process, 0);
-                WaitForSingleObject(process, 5000);
-                before.insert(pid);
-            }
-            CloseHandle(process);
-        }
-        if (!found) Sleep(100);
-    }
+    std::wstring others;
+    std::wstring started = observe::endStartedProcess(L"explorer.exe", before, L"/select,", 5000, &others);
     DeleteFileW(item.c_str());
     RemoveDirectoryW(folder);
-
-    std::wstring lines;
-    for (const std::wstring& line : seen) lines += line + L"\n";
-    EXPECT_TRUE(found) << "no file manager started with " << ::testing::PrintToString(expected)
-                       << "; new explorer processes: " << ::testing::PrintToString(lines);
+    EXPECT_NE(started.find(expected), std::wstring::npos)
+        << "started: " << ::testing::PrintToString(started) << "; others: " << ::testing::PrintToString(others);
 }
 
 } // namespace
