@@ -4,6 +4,11 @@
 // ("Path" = unsaved\), any other answer ends the command without a window.
 #include "command_fixture.h"
 
+#include "settings.h"
+
+// The shared code linked for deriveFolderKey shows its messages under this name.
+const wchar_t* g_programName = L"HandoffTest";
+
 namespace e2e {
 namespace {
 
@@ -147,6 +152,39 @@ TEST_F(HandoffTest, SettingsProgramKilledMidExchangeEndsTheCommand)
     WaitForSingleObject(process, 10000);
     CloseHandle(process);
     EXPECT_TRUE(endedWithoutRun(*program, L"waiting"));
+}
+
+TEST_F(HandoffTest, ProgramFolderWithBlanksStillMeetsTheSettingsProgram)
+{
+    // Move the programs into a folder whose name holds blanks; its settings folder follows.
+    std::wstring programs = sandbox.root + L"tazu my box " + std::to_wstring(GetCurrentProcessId()) + L"\\";
+    ASSERT_TRUE(makeFolders(programs));
+    ASSERT_TRUE(MoveFileW((sandbox.programFolder + L"TazuThere.exe").c_str(), (programs + L"TazuThere.exe").c_str()));
+    wchar_t appData[MAX_PATH];
+    ASSERT_TRUE(SUCCEEDED(SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, appData)));
+    wchar_t key[kSettingsPathChars];
+    wchar_t derived[kPathChars];
+    deriveFolderKey(programs.c_str(), key, kSettingsPathChars, derived, kPathChars);
+    ASSERT_NE(nullptr, wcschr(derived, L' '));
+    std::wstring settingsFolder = std::wstring(appData) + L"\\zevrald\\" + key + L"\\";
+    ASSERT_TRUE(makeFolders(settingsFolder));
+    ASSERT_TRUE(MoveFileW((sandbox.settingsFolder + L"tazu.ini").c_str(), (settingsFolder + L"tazu.ini").c_str()));
+    ASSERT_TRUE(MoveFileW((sandbox.settingsFolder + L"tazu_tmp.ini").c_str(), (settingsFolder + L"tazu_tmp.ini").c_str()));
+    removeTree(sandbox.settingsFolder);
+    sandbox.programFolder = programs;
+    sandbox.settingsFolder = settingsFolder;
+    ASSERT_TRUE(standInSettingsProgram("1"));
+
+    std::wstring item = file(L"spaced.txt", "spaced");
+    driver::Program* program = nullptr;
+    ASSERT_TRUE(start(inQuotes(item), &program));
+    EXPECT_TRUE(endsWith(*program, 0, 30000));
+    EXPECT_EQ(1u, backupsIn(unsaved, L"spaced", L".txt").size());
+    auto started = standInRecords(L"started");
+    ASSERT_EQ(1u, started.size());
+    std::string handedKey = started[0].substr(started[0].rfind('\n', started[0].size() - 2) + 1);
+    EXPECT_EQ(0u, handedKey.find("ZEVRALD_tazu__my_box_")) << handedKey;
+    EXPECT_EQ(std::string::npos, handedKey.find(' ')) << handedKey;
 }
 
 TEST_F(HandoffTest, SettingsProgramThatCannotStartEndsTheCommandWithAMessage)

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "errors.h"
 #include "handoff.h"
 #include "handoff_answer.h"
 #include "handoff_exchange.h"
@@ -192,6 +193,27 @@ TEST(HandoffDelivery, MissingObjects)
     EXPECT_EQ(deliverHandoffAnswer(objects.key.c_str(), 2, &code), DeliveryDone);
     EXPECT_EQ(WaitForSingleObject(objects.ready, 0), WAIT_OBJECT_0);
     EXPECT_TRUE(blockHolds(objects.block, L"2"));
+    closeCommandObjects(&objects);
+}
+
+TEST(HandoffDelivery, SettingsProgramRecordsAFailedDeliveryInItsTrail)
+{
+    trailClear(&g_errorTrail);
+    std::wstring key = L"VantrelTestHandoff_" + uniqueText() + L"_absent";
+    EXPECT_EQ(sendHandoffAnswer(key.c_str(), 0), -1);
+    EXPECT_STREQ(g_errorTrail.text, L"ID:UAC-SSM1 CD:0x00000002\n");
+    EXPECT_EQ(g_errorTrail.keptNumber, 1080u);
+    EXPECT_EQ(g_errorTrail.keptCode, static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+    EXPECT_NE(messageTableText(1080, UiEnglish), nullptr);
+
+    // A delivered answer leaves the trail alone.
+    trailClear(&g_errorTrail);
+    CommandObjects objects = {};
+    ASSERT_TRUE(createCommandObjects(&objects, false));
+    EXPECT_EQ(sendHandoffAnswer(objects.key.c_str(), 1), 0);
+    EXPECT_TRUE(blockHolds(objects.block, L"1"));
+    EXPECT_STREQ(g_errorTrail.text, L"");
+    EXPECT_EQ(g_errorTrail.keptNumber, 0u);
     closeCommandObjects(&objects);
 }
 
