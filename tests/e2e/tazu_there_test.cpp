@@ -217,7 +217,9 @@ TEST_F(ThereTest, OpenDirShowsTheCopySelectedInTheFileManagerAfterASuccessfulRun
     driver::Program* program = nullptr;
     ASSERT_TRUE(start(inQuotes(item), &program));
     std::wstring others;
-    std::wstring started = observe::endStartedProcess(L"explorer.exe", before, L"/select,", 60000, &others);
+    // Only the file manager of this test's folder: other tests may start theirs meanwhile.
+    std::wstring started = observe::endStartedProcess(L"explorer.exe", before,
+                                                      L"/select," + destination + L"\\minutes_", 60000, &others);
     // The program now looks for the new window 101 times; Wine has no shell window collection
     // and takes seconds to say so each time, so the test ends the program here (the sandbox
     // does) instead of waiting minutes for "Success.".
@@ -238,7 +240,7 @@ TEST_F(ThereTest, OpenDirShowsNothingAfterAFailedRun)
     EXPECT_TRUE(answerMessageBox(*program, kThereTitle, L"Please select a folder or file.\n\n" + sandbox.data + L"missing.txt",
                                  driver::IconError, IDOK));
     EXPECT_TRUE(finishes(*program, L"Backup failed!"));
-    EXPECT_EQ(L"", observe::endStartedProcess(L"explorer.exe", before, L"/select,", 1000, nullptr));
+    EXPECT_EQ(L"", observe::endStartedProcess(L"explorer.exe", before, L"/select," + destination, 1000, nullptr));
 }
 
 }  // namespace

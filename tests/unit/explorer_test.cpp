@@ -273,7 +273,7 @@ TEST(ExplorerStart, FileManagerIsStartedWithTheItemSelected)
     // process (also explorer.exe) on the way; that one stays.
     std::wstring expected = L"/select," + item;
     std::wstring others;
-    std::wstring started = observe::endStartedProcess(L"explorer.exe", before, L"/select,", 5000, &others);
+    std::wstring started = observe::endStartedProcess(L"explorer.exe", before, expected, 5000, &others);
     DeleteFileW(item.c_str());
     RemoveDirectoryW(folder);
     EXPECT_NE(started.find(expected), std::wstring::npos)
