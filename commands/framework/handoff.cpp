@@ -20,6 +20,12 @@ const BilingualText kSettingsStartFailedText = {
     L"It is set to start %s before backup processing, but It terminates because %s startup failed.",
 };
 
+void showStartFailure()
+{
+    showMessageF(MB_ICONERROR, g_settings.language, kSettingsStartFailedText, kSettingsProgramName,
+                 kSettingsProgramName);
+}
+
 } // namespace
 
 int g_handoffAnswer = 0;
@@ -31,18 +37,20 @@ int runPreBackupHandoff(void* mainWindow)
                         key, kHandoffKeyChars) != 0)
         return -1;
 
+    // A program folder too long for the settings program's path cannot start it either.
     wchar_t program[kPathChars];
     if (copyText(program, kPathChars, g_settingsLocation.programFolder) != 0 ||
         addTrailingBackslash(program, kPathChars) != 0 ||
-        wcslen(program) + wcslen(kSettingsProgramName) >= kPathChars)
+        wcslen(program) + wcslen(kSettingsProgramName) >= kPathChars) {
+        showStartFailure();
         return -1;
+    }
     wcscat(program, kSettingsProgramName);
 
     int answer = 0;
     int rc = runHandoffExchange(program, key, static_cast<HWND>(mainWindow), &answer);
     if (rc == kExchangeStartFailed) {
-        showMessageF(MB_ICONERROR, g_settings.language, kSettingsStartFailedText,
-                     kSettingsProgramName, kSettingsProgramName);
+        showStartFailure();
         return -1;
     }
     if (rc != 0) return -1;

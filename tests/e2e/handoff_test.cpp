@@ -190,24 +190,37 @@ TEST_F(HandoffTest, ProgramFolderWithBlanksStillMeetsTheSettingsProgram)
 TEST_F(HandoffTest, SettingsProgramThatCannotStartEndsTheCommandWithAMessage)
 {
     // No TazuSetting.exe in the program folder.
-    std::wstring item = file(L"alone.txt", "alone");
-    driver::Program* program = nullptr;
-    ASSERT_TRUE(start(inQuotes(item), &program));
-    const std::wstring ours = L"It is set to start TazuSetting.exe before backup processing, but It terminates "
-                              L"because TazuSetting.exe startup failed.";
-    driver::MessageBoxInfo info;
-    // The shell may first report the missing program in a box of its own.
-    for (int box = 0; box < 2 && info.text != ours; ++box) {
-        HWND window = driver::findMessageBox(program->id, 15000);
-        ASSERT_TRUE(window);
-        ASSERT_TRUE(driver::readMessageBox(window, &info));
-        driver::pressButton(window, IDOK);
-        driver::waitGone(window, 5000);
+    struct Row {
+        const wchar_t* lang;
+        const wchar_t* text;
+    };
+    const Row rows[] = {
+        {L"en", L"It is set to start TazuSetting.exe before backup processing, but It terminates because "
+                L"TazuSetting.exe startup failed."},
+        {L"ja", L"バックアップ処理前にTazuSetting.exeを起動する設定になっていますが、TazuSetting.exeの起動に"
+                L"失敗したため終了します。"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(narrow(row.lang));
+        ASSERT_TRUE(settings({{L"Lang", row.lang}, {L"StartSetting", L"1"}, {L"Path", saved + L"\\"}}));
+        std::wstring base = std::wstring(L"alone_") + row.lang;
+        std::wstring item = file(base + L".txt", "alone");
+        driver::Program* program = nullptr;
+        ASSERT_TRUE(start(inQuotes(item), &program));
+        driver::MessageBoxInfo info;
+        // The shell may first report the missing program in a box of its own.
+        for (int box = 0; box < 2 && info.text != row.text; ++box) {
+            HWND window = driver::findMessageBox(program->id, 15000);
+            ASSERT_TRUE(window);
+            ASSERT_TRUE(driver::readMessageBox(window, &info));
+            driver::pressButton(window, IDOK);
+            driver::waitGone(window, 5000);
+        }
+        EXPECT_EQ(row.text, info.text);
+        EXPECT_EQ(kThereTitle, info.title);
+        EXPECT_EQ(driver::IconError, info.icon);
+        EXPECT_TRUE(endedWithoutRun(*program, base));
     }
-    EXPECT_EQ(ours, info.text);
-    EXPECT_EQ(kThereTitle, info.title);
-    EXPECT_EQ(driver::IconError, info.icon);
-    EXPECT_TRUE(endedWithoutRun(*program, L"alone"));
 }
 
 }  // namespace
