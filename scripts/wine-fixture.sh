@@ -40,6 +40,11 @@ case "$action" in
     # Xvfb runs no window manager: with Wine's window management on, every hidden or destroyed
     # window waits two seconds for a window manager that never answers.
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
+    # Wine links Documents, Desktop and the like to the Linux home folder; tests that fall back
+    # to the documents folder must write inside the prefix, never into the developer's home.
+    for link in "$WINEPREFIX"/drive_c/users/*/*; do
+      if [ -L "$link" ]; then rm -f "$link" && mkdir -p "$link"; fi
+    done
     echo "wine prefix $WINEPREFIX ready on display $DISPLAY"
     ;;
   stop)
