@@ -246,7 +246,8 @@ void appendDebugLog(const wchar_t* logPath, const wchar_t* text)
     // Written with the file functions rather than a UTF-16 text stream: runtimes differ in
     // whether such a stream writes its own byte-order mark and turns line feeds into CR LF,
     // and the log must have the same bytes everywhere.
-    HANDLE log = CreateFileW(logPath, FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+    HANDLE log = CreateFileW(logPath, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                             nullptr, OPEN_ALWAYS,
                              FILE_ATTRIBUTE_NORMAL, nullptr);
     if (log == INVALID_HANDLE_VALUE) return;
     LARGE_INTEGER size;

@@ -43,7 +43,7 @@ struct SettingsRecord {
 // Where the settings and their companions live.
 struct SettingsLocation {
     wchar_t programFolder[kPathChars];               // with trailing backslash
-    wchar_t settingsFolder[kSettingsPathChars];      // AppData\zevrald\<folder key>\ (with trailing backslash)
+    wchar_t settingsFolder[kSettingsPathChars];      // "<AppData>\zevrald\<folder key>\"
     wchar_t iniPath[kSettingsPathChars];             // settings folder + "tazu.ini"
     wchar_t tempIniPath[kSettingsPathChars];         // settings folder + "tazu_tmp.ini"
     wchar_t backupIniPath[kPathChars];               // program folder + "tazu_bk.ini"

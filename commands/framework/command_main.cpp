@@ -18,15 +18,6 @@
 #include "run_state.h"
 #include "settings.h"
 
-// Set from the program's CommandProgram at the start.
-const wchar_t* g_programName = L"";
-HINSTANCE g_instance;
-HWND g_mainWindow;
-HWND g_resultWindow;
-HWND g_tooltipWindow;
-HANDLE g_workerThread;
-const CommandProgram* g_program;
-
 namespace {
 
 // ---- Main window ----

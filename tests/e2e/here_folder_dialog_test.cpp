@@ -64,7 +64,8 @@ TEST_F(HereFolderDialog, AsksOnceAndSendsEveryItemToTheChosenFolder)
         EXPECT_EQ(c.title, driver::controlText(dialog, kBrowseTitleId));
         // The first item's own folder is preselected.
         EXPECT_EQ(std::wstring(L"items_") + c.lang, driver::text(driver::folderDialogEdit(dialog)));
-        ASSERT_TRUE(driver::chooseInFolderDialog(dialog, program->id, chosen));
+        ASSERT_TRUE(driver::chooseInFolderDialog(dialog, program->id, chosen))
+            << "edit shows " << narrow(driver::text(driver::folderDialogEdit(dialog)));
 
         HWND result = findResultWindow(*program);
         ASSERT_TRUE(result);

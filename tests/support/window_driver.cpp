@@ -163,6 +163,26 @@ IconKind iconOfBox(HWND box)
     return IconNone;
 }
 
+// Whether the box lies above every other window at the corners and the middle of its icon.
+bool uncovered(HWND box)
+{
+    for (HWND child : childrenOf(box)) {
+        if (className(child) != L"Static") continue;
+        if ((static_cast<LONG>(GetWindowLongPtrW(child, GWL_STYLE)) & SS_TYPEMASK) != SS_ICON) continue;
+        RECT area;
+        GetWindowRect(child, &area);
+        const POINT points[] = {{area.left + 1, area.top + 1}, {area.right - 2, area.top + 1},
+                                {area.left + 1, area.bottom - 2}, {area.right - 2, area.bottom - 2},
+                                {(area.left + area.right) / 2, (area.top + area.bottom) / 2}};
+        for (const POINT& point : points) {
+            HWND hit = WindowFromPoint(point);
+            if (!hit || GetAncestor(hit, GA_ROOT) != box) return false;
+        }
+        return true;
+    }
+    return true;
+}
+
 }  // namespace
 
 // ---- Processes ----
@@ -384,12 +404,20 @@ bool readMessageBox(HWND box, MessageBoxInfo* info)
     for (HWND child : childrenOf(box)) {
         if (className(child) == L"Button" && IsWindowVisible(child)) info->buttons.push_back(GetDlgCtrlID(child));
     }
-    // The icon is read from the screen: move the box where no other window of the test lies
-    // (without a window manager, Wine may stack a later window above a topmost box) and give it
-    // time to paint before it is compared.
-    SetWindowPos(box, HWND_TOPMOST, 8, 8, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
-    Sleep(200);
-    info->icon = iconOfBox(box);
+    // The icon is read from the screen: move the box where no other window lies (without a
+    // window manager, Wine may stack a later window above a topmost box; tests running at the
+    // same time use other places) and give it time to paint before it is compared.
+    const POINT places[] = {{8, 8}, {8, 300}, {8, 600}, {860, 8}, {860, 300}, {860, 600}};
+    const int count = sizeof places / sizeof places[0];
+    DWORD seed = GetCurrentProcessId() / 4;
+    info->icon = IconUnknown;
+    for (int attempt = 0; attempt < count * 2 && info->icon == IconUnknown; ++attempt) {
+        const POINT& place = places[(seed + attempt) % count];
+        SetWindowPos(box, HWND_TOPMOST, place.x, place.y, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
+        Sleep(200);
+        if (!uncovered(box)) continue;
+        info->icon = iconOfBox(box);
+    }
     return true;
 }
 
@@ -449,6 +477,56 @@ HWND folderDialogEdit(HWND dialog)
     return nullptr;
 }
 
+namespace {
+
+// Text of a tree-view item of another process.
+std::wstring treeItemText(HANDLE process, HWND tree, LRESULT item)
+{
+    const size_t textChars = 260;
+    size_t bytes = sizeof(TVITEMW) + textChars * sizeof(wchar_t);
+    char* remote = static_cast<char*>(VirtualAllocEx(process, nullptr, bytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+    if (!remote) return L"";
+    TVITEMW request = {};
+    request.mask = TVIF_TEXT | TVIF_HANDLE;
+    request.hItem = reinterpret_cast<HTREEITEM>(item);
+    request.pszText = reinterpret_cast<wchar_t*>(remote + sizeof(TVITEMW));
+    request.cchTextMax = static_cast<int>(textChars);
+    std::vector<wchar_t> buffer(textChars, L'\0');
+    std::wstring result;
+    DWORD_PTR answer = 0;
+    if (WriteProcessMemory(process, remote, &request, sizeof request, nullptr) &&
+        WriteProcessMemory(process, remote + sizeof(TVITEMW), buffer.data(), textChars * sizeof(wchar_t), nullptr) &&
+        SendMessageTimeoutW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(remote), SMTO_ABORTIFHUNG, 5000, &answer) &&
+        ReadProcessMemory(process, remote + sizeof(TVITEMW), buffer.data(), textChars * sizeof(wchar_t), nullptr)) {
+        buffer[textChars - 1] = L'\0';
+        result = buffer.data();
+    }
+    VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    return result;
+}
+
+// Selects a child of the selected item or of its parent whose text is the name.
+bool selectNearbyTreeItem(HANDLE process, HWND tree, const std::wstring& name)
+{
+    LRESULT selected = SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0);
+    if (!selected) return false;
+    SendMessageW(tree, TVM_EXPAND, TVE_EXPAND, selected);
+    LRESULT parents[] = {selected, SendMessageW(tree, TVM_GETNEXTITEM, TVGN_PARENT, selected)};
+    for (LRESULT parent : parents) {
+        if (!parent) continue;
+        for (LRESULT child = SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CHILD, parent); child;
+             child = SendMessageW(tree, TVM_GETNEXTITEM, TVGN_NEXT, child)) {
+            if (treeItemText(process, tree, child) == name) {
+                SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, child);
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
 bool chooseInFolderDialog(HWND dialog, DWORD processId, const std::wstring& folder)
 {
     // BFFM_SETSELECTIONW takes a path in the dialog's own process.
@@ -457,19 +535,35 @@ bool chooseInFolderDialog(HWND dialog, DWORD processId, const std::wstring& fold
     size_t bytes = (folder.size() + 1) * sizeof(wchar_t);
     void* remote = VirtualAllocEx(process, nullptr, bytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
     bool ok = remote && WriteProcessMemory(process, remote, folder.c_str(), bytes, nullptr);
-    DWORD_PTR result = 0;
-    if (ok) {
-        ok = SendMessageTimeoutW(dialog, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(remote),
-                                 SMTO_ABORTIFHUNG, 5000, &result) != 0;
+    // The dialog shows the selected folder's name in its edit box once the selection has moved
+    // there; confirm only then.
+    std::wstring name = folder;
+    while (!name.empty() && name.back() == L'\\') name.pop_back();
+    name = name.substr(name.find_last_of(L'\\') + 1);
+    HWND edit = folderDialogEdit(dialog);
+    HWND tree = nullptr;
+    for (HWND child : childrenOf(dialog)) {
+        if (className(child) == WC_TREEVIEWW) tree = child;
     }
+    auto shown = [&](DWORD timeoutMs) { return !edit || waitUntil([&] { return text(edit) == name; }, timeoutMs, 50); };
+    bool selected = false;
     if (ok) {
-        Sleep(200);
+        DWORD_PTR result = 0;
+        SendMessageTimeoutW(dialog, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(remote), SMTO_ABORTIFHUNG,
+                            5000, &result);
+        selected = shown(2000);
+    }
+    // Wine's dialog does not always find a path it is given (it walks its tree from the first
+    // visible item); a folder next to the current selection can be picked in the tree itself.
+    if (ok && !selected && tree) selected = selectNearbyTreeItem(process, tree, name) && shown(3000);
+    if (ok && selected) {
+        Sleep(100);
         ok = pressButton(dialog, IDOK);
+        if (ok) waitGone(dialog, 5000);
     }
-    if (ok) waitGone(dialog, 5000);
     if (remote) VirtualFreeEx(process, remote, 0, MEM_RELEASE);
     CloseHandle(process);
-    return ok;
+    return ok && selected;
 }
 
 std::string narrow(const std::wstring& text)
