@@ -126,7 +126,7 @@ protected:
                 SendMessageTimeoutW(dialog, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(remote),
                                     SMTO_ABORTIFHUNG, 5000, &ignored);
             bool shown = driver::waitUntil(
-                [&] { return driver::text(driver::folderDialogEdit(dialog)) == name; }, 3000, 50);
+                [&] { return driver::text(driver::folderDialogEdit(dialog)) == name; }, 5000, 50);
             if (remote) VirtualFreeEx(process, remote, 0, MEM_RELEASE);
             CloseHandle(process);
             if (shown) {

@@ -161,9 +161,10 @@ TEST_F(ThereTest, SelDirAsksWithPathPreselectedAndSavesTheNewChoice)
 TEST_F(ThereTest, ChosenFolderIsSavedEvenWhenEveryItemFails)
 {
     ASSERT_TRUE(settings({{L"Path", L""}}));
-    // The chosen folder is so deep that no new path fits below it.
-    std::wstring deep = folder(std::wstring(120, L'd') + L"\\" + std::wstring(60, L'e'));
-    std::wstring item = file(L"an item with a long enough name for the limit.txt", "kept");
+    // The item's name is so long that no new path fits below the chosen folder.
+    std::wstring deep = folder(L"chosen for names that are too long");
+    std::wstring item = file(std::wstring(200 - (sandbox.data.size() - 47), L'n') + L".txt", "kept");
+    ASSERT_LT(item.size(), 260u);
 
     driver::Program* program = nullptr;
     ASSERT_TRUE(start(inQuotes(item), &program));
