@@ -1,0 +1,57 @@
+// Texts of the command programs, exactly as the user sees them.
+#include "command_texts.h"
+
+const wchar_t* const kClassNotRegisteredText = L"Could not register window class.";
+const wchar_t* const kMainWindowNotCreatedText = L"Unable to create the main window.";
+
+const BilingualText kNothingDroppedText = {
+    L"バックアップしたいファイルをドロップしてください。",
+    L"Please drop the files you want to back up.",
+};
+const BilingualText kQuotedPathTooLongText = {
+    L"パスは%d文字以内にしてください。\n\n%s",
+    L"Please refer to the length of the path of this file in less than %d characters.\n\n%s",
+};
+// The Japanese text of an unquoted path has always read "してくください"; users know it so.
+const BilingualText kUnquotedPathTooLongText = {
+    L"パスは%d文字以内にしてくください。\n\n%s",
+    L"Please refer to the length of the path of this file in less than %d characters.\n\n%s",
+};
+
+const BilingualText kItemNotFoundText = {
+    L"フォルダ又はファイルを選択してください。\n\n%s",
+    L"Please select a folder or file.\n\n%s",
+};
+const BilingualText kFolderNotCreatedReselectText = {
+    L"バックアップ先のフォルダを作成できませんでした。\nフォルダを選択し直してください。\n\n%s\n\n%s",
+    L"Could not create backup destination folder.\nPlease select a folder again.\n\n%s\n\n%s",
+};
+const BilingualText kFolderNotCreatedText = {
+    L"バックアップ先のフォルダを作成できませんでした。\n\n%s\n\n%s",
+    L"Could not create backup destination folder.\n\n%s\n\n%s",
+};
+const BilingualText kCanNotBackupText = {
+    L"バックアップできません。\n\n%s\n%s\n\nバックアップ先のフォルダを選択して下さい。",
+    L"Can not backup.\n\n%s\n%s\n\nPlease Select in which to backup.",
+};
+const BilingualText kBrowseTitleText = {
+    L"バックアップフォルダを選択して下さい",
+    L"Please select backup folder",
+};
+const BilingualText kFolderDoesNotExistText = {
+    L"選択したフォルダは存在しません。",
+    L"Selected folder does not exist.",
+};
+
+const BilingualText kQuitQuestionText = {
+    L"終了してよろしいですか?",
+    L"Are you sure you want to quit?",
+};
+const wchar_t* const kAutoCloseOnText = L"Auto close:On";
+const wchar_t* const kAutoCloseOffText = L"Auto close:Off";
+const wchar_t* const kPleaseWaitText = L"Please wait.";
+const wchar_t* const kSuccessText = L"Success.";
+const wchar_t* const kBackupFailedText = L"Backup failed!";
+const wchar_t* const kCloseText = L"Close";
+const wchar_t* const kNamesLineFormat = L"[%s]";
+const wchar_t* const kSecondToolFormat = L"%s ...";

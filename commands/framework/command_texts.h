@@ -1,0 +1,31 @@
+// Texts of the command programs: the messages of start-up, the worker, the folder dialog, the
+// backup steps and the quit question in both languages, and the result window's own texts,
+// which exist in English only.
+#pragma once
+#include "language.h"
+
+// Start-up and worker.
+extern const wchar_t* const kClassNotRegisteredText;      // English only
+extern const wchar_t* const kMainWindowNotCreatedText;    // English only
+extern const BilingualText kNothingDroppedText;
+extern const BilingualText kQuotedPathTooLongText;        // limit, collected text
+extern const BilingualText kUnquotedPathTooLongText;      // limit, collected text
+
+// Backup steps.
+extern const BilingualText kItemNotFoundText;             // item path
+extern const BilingualText kFolderNotCreatedReselectText; // error text, folder
+extern const BilingualText kFolderNotCreatedText;         // error text, folder ("Path" of the destination commands)
+extern const BilingualText kCanNotBackupText;             // error text, new path
+extern const BilingualText kBrowseTitleText;
+extern const BilingualText kFolderDoesNotExistText;
+
+// Result window.
+extern const BilingualText kQuitQuestionText;
+extern const wchar_t* const kAutoCloseOnText;
+extern const wchar_t* const kAutoCloseOffText;
+extern const wchar_t* const kPleaseWaitText;
+extern const wchar_t* const kSuccessText;
+extern const wchar_t* const kBackupFailedText;
+extern const wchar_t* const kCloseText;
+extern const wchar_t* const kNamesLineFormat;             // names text
+extern const wchar_t* const kSecondToolFormat;            // first path

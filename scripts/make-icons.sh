@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# Draws the icons of the command programs (icon resource 102) at 16, 32, 48 and 256 pixels into
+# resources/icons/. The icons are committed; run this again only to change them.
+# Needs ImageMagick. Usage: scripts/make-icons.sh
+set -eu
+cd "$(dirname "$0")/.."
+out=resources/icons
+mkdir -p "$out"
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+# name, background colour, badge: "copy" (two sheets), "zip" (sheets with a zipper),
+# "move" (sheet and arrow), "rename" (sheet with a pencil line)
+draw() {
+  local name=$1 colour=$2 badge=$3
+  local big="$work/$name-256.png"
+  local extra=()
+  case "$badge" in
+    copy) extra=(-fill white -stroke '#1a1a1a' -strokewidth 6 -draw "roundrectangle 64,44 160,172 10,10"
+                 -draw "roundrectangle 100,84 196,212 10,10") ;;
+    zip) extra=(-fill white -stroke '#1a1a1a' -strokewidth 6 -draw "roundrectangle 72,40 184,216 10,10"
+                -fill '#1a1a1a' -stroke none
+                -draw "rectangle 120,40 136,56" -draw "rectangle 120,72 136,88" -draw "rectangle 120,104 136,120"
+                -draw "rectangle 112,136 144,176") ;;
+    move) extra=(-fill white -stroke '#1a1a1a' -strokewidth 6 -draw "roundrectangle 48,44 144,172 10,10"
+                 -fill '#ffd400' -draw "polygon 140,150 196,150 196,120 236,168 196,216 196,186 140,186") ;;
+    rename) extra=(-fill white -stroke '#1a1a1a' -strokewidth 6 -draw "roundrectangle 64,40 192,216 10,10"
+                   -stroke '#1a1a1a' -strokewidth 10 -draw "line 92,100 164,100" -draw "line 92,140 164,140"
+                   -stroke '#ffd400' -strokewidth 16 -draw "line 120,196 212,104") ;;
+  esac
+  convert -size 256x256 xc:none -fill "$colour" -stroke none -draw "roundrectangle 8,8 248,248 40,40" \
+    "${extra[@]}" -depth 8 "PNG32:$big"
+  local sizes=()
+  for s in 16 32 48; do
+    convert "$big" -resize ${s}x${s} -depth 8 "PNG32:$work/$name-$s.png"
+    sizes+=("$work/$name-$s.png")
+  done
+  # The 256-pixel image is stored as PNG inside the icon file, as the system expects.
+  convert "${sizes[@]}" "$big" -depth 8 "$out/$name.ico"
+  echo "$out/$name.ico"
+}
+
+draw here '#1e90ff' copy
+draw here_zip '#1e90ff' zip
+draw there '#2e8b57' move
+draw there_zip '#2e8b57' zip
+draw rename '#ff8c00' rename
