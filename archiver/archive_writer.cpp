@@ -1,0 +1,402 @@
+// The archive pipeline. The calling thread reads the files block by block in entry order and
+// hands the blocks to the compressor workers; it writes the finished blocks in the same order,
+// so the archive is one sequential stream. A local header is written with its final values when
+// the file fits one block, else with placeholders that are patched once the last block is in.
+// Everything goes to a temporary file beside the archive, renamed to the archive path last.
+#include "archive_writer.h"
+
+#include <vector>
+
+#include "archive_output.h"
+#include "archiver_api.h"
+#include "file_tree.h"
+#include "parallel_deflate.h"
+#include "zip_records.h"
+
+namespace {
+
+const DWORD kPollMs = 50;
+
+struct Reader {
+    size_t nextEntry = 0;
+    bool inFile = false;
+    bool done = false;
+    HANDLE file = INVALID_HANDLE_VALUE;
+    uint64_t offset = 0;
+    uint64_t sizeAtOpen = 0;
+    std::vector<uint8_t> tail;      // the last 32 KiB read, dictionary of the next block
+};
+
+struct Writer {
+    uint64_t crc = 0;
+    uint64_t compressed = 0;
+    uint64_t uncompressed = 0;
+    uint64_t dataStart = 0;
+};
+
+struct Run {
+    const ArchiverCommand* cmd;
+    Progress* progress;
+    ArchiveReport* report;
+    std::vector<ZipEntry> entries;
+    ArchiveOutput out;
+    DeflatePool pool;
+    Reader reader;
+    Writer writer;
+};
+
+int failWith(Run* run, int code, const std::wstring& path, DWORD systemError)
+{
+    run->report->code = code;
+    run->report->path = path;
+    run->report->systemError = systemError;
+    return -1;
+}
+
+std::wstring shownPath(const std::wstring& path)
+{
+    if (path.compare(0, 8, L"\\\\?\\UNC\\") == 0) return L"\\\\" + path.substr(8);
+    if (path.compare(0, 4, L"\\\\?\\") == 0) return path.substr(4);
+    return path;
+}
+
+HANDLE openForReading(const std::wstring& path)
+{
+    // Shared for write and delete too: files other programs hold open are read as they are.
+    return CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                       nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+}
+
+// Reads up to length bytes; *got < length only at the end of the file. 0 or the system error.
+DWORD readFully(HANDLE file, uint8_t* data, size_t length, size_t* got)
+{
+    *got = 0;
+    while (*got < length) {
+        DWORD n = 0;
+        if (!ReadFile(file, data + *got, static_cast<DWORD>(length - *got), &n, nullptr)) {
+            DWORD err = GetLastError();
+            return err ? err : ERROR_READ_FAULT;
+        }
+        if (n == 0) break;
+        *got += n;
+    }
+    return 0;
+}
+
+// Fills the next job: a folder entry, or the next block of the current or next file.
+int produceJob(Run* run, DeflateJob* job)
+{
+    Reader& r = run->reader;
+    if (!r.inFile) {
+        ZipEntry& e = run->entries[r.nextEntry];
+        job->entry = r.nextEntry;
+        job->isFolder = e.isFolder;
+        job->first = true;
+        job->dictLength = 0;
+        job->dataLength = 0;
+        if (e.isFolder) {
+            job->last = true;
+            job->input.clear();
+            ++r.nextEntry;
+            return 0;
+        }
+        progressSetItem(run->progress, shownPath(e.sourcePath));
+        r.file = openForReading(e.sourcePath);
+        if (r.file == INVALID_HANDLE_VALUE) {
+            return failWith(run, ARCHIVER_ERROR_ITEM_READ, shownPath(e.sourcePath), GetLastError());
+        }
+        LARGE_INTEGER size;
+        r.sizeAtOpen = GetFileSizeEx(r.file, &size) ? static_cast<uint64_t>(size.QuadPart) : e.sizeAtWalk;
+        // Reading stops at the block that reaches the size seen at opening (a file that keeps
+        // growing cannot hold us), so whether the sizes need zip64 is known now.
+        e.zip64Sizes = r.sizeAtOpen + kBlockSize >= kZip32Limit;
+        r.inFile = true;
+        r.offset = 0;
+        r.tail.clear();
+    } else {
+        job->entry = r.nextEntry;
+        job->isFolder = false;
+        job->first = false;
+    }
+    ZipEntry& e = run->entries[r.nextEntry];
+    job->input.resize(r.tail.size() + kBlockSize);
+    if (!r.tail.empty()) std::copy(r.tail.begin(), r.tail.end(), job->input.begin());
+    job->dictLength = r.tail.size();
+    size_t got = 0;
+    DWORD err = readFully(r.file, job->input.data() + job->dictLength, kBlockSize, &got);
+    if (err) return failWith(run, ARCHIVER_ERROR_ITEM_READ, shownPath(e.sourcePath), err);
+    job->dataLength = got;
+    job->input.resize(job->dictLength + got);
+    r.offset += got;
+    job->last = got < kBlockSize || r.offset >= r.sizeAtOpen;
+    if (job->last) {
+        CloseHandle(r.file);
+        r.file = INVALID_HANDLE_VALUE;
+        r.inFile = false;
+        ++r.nextEntry;
+    } else {
+        const size_t keep = job->input.size() < kDeflateWindow ? job->input.size() : kDeflateWindow;
+        r.tail.assign(job->input.end() - keep, job->input.end());
+    }
+    return 0;
+}
+
+int writeHeader(Run* run, const ZipEntry& e)
+{
+    std::vector<uint8_t> header;
+    appendLocalHeader(&header, e);
+    if (outputWrite(&run->out, header.data(), header.size()) != 0) {
+        return failWith(run, ARCHIVER_ERROR_WRITE, run->cmd->archivePath, run->out.error);
+    }
+    return 0;
+}
+
+int writeBytes(Run* run, const uint8_t* data, size_t length)
+{
+    if (outputWrite(&run->out, data, length) != 0) {
+        return failWith(run, ARCHIVER_ERROR_WRITE, run->cmd->archivePath, run->out.error);
+    }
+    return 0;
+}
+
+// A file of several blocks whose deflate output did not shrink: store it instead, read again.
+int rewriteStored(Run* run, ZipEntry* e)
+{
+    if (outputTruncate(&run->out, run->writer.dataStart) != 0) {
+        return failWith(run, ARCHIVER_ERROR_WRITE, run->cmd->archivePath, run->out.error);
+    }
+    HANDLE file = openForReading(e->sourcePath);
+    if (file == INVALID_HANDLE_VALUE) return failWith(run, ARCHIVER_ERROR_ITEM_READ, shownPath(e->sourcePath), GetLastError());
+    std::vector<uint8_t> buffer(kBlockSize);
+    uint64_t left = e->uncompressedSize;
+    uint32_t crc = 0;
+    int rc = 0;
+    while (left && rc == 0) {
+        if (run->progress->cancel) { rc = failWith(run, ARCHIVER_CANCELLED, L"", 0); break; }
+        size_t want = left < kBlockSize ? static_cast<size_t>(left) : kBlockSize;
+        size_t got = 0;
+        DWORD err = readFully(file, buffer.data(), want, &got);
+        if (err || got < want) {
+            rc = failWith(run, ARCHIVER_ERROR_ITEM_READ, shownPath(e->sourcePath), err ? err : ERROR_HANDLE_EOF);
+            break;
+        }
+        crc = crc32Of(buffer.data(), got, crc);
+        rc = writeBytes(run, buffer.data(), got);
+        left -= got;
+    }
+    CloseHandle(file);
+    if (rc != 0) return rc;
+    e->crc = crc;
+    e->method = kZipStored;
+    e->compressedSize = e->uncompressedSize;
+    return 0;
+}
+
+int writeJob(Run* run, const DeflateJob& job)
+{
+    if (job.error) return failWith(run, ARCHIVER_ERROR_INTERNAL, L"", 0);
+    ZipEntry& e = run->entries[job.entry];
+    Writer& w = run->writer;
+    const uint8_t* data = job.input.data() + job.dictLength;
+    const uint8_t* piece = job.stored ? data : job.output.data();
+    const size_t pieceLength = job.stored ? job.dataLength : job.output.size();
+    if (job.first) {
+        e.headerOffset = run->out.position;
+        if (job.last) {   // the whole entry is known: header with its final values
+            e.method = job.isFolder || job.stored ? kZipStored : kZipDeflated;
+            e.crc = job.crc;
+            e.uncompressedSize = job.dataLength;
+            e.compressedSize = pieceLength;
+            if (writeHeader(run, e) != 0) return -1;
+        } else {
+            e.method = run->cmd->zlibLevel == 0 ? kZipStored : kZipDeflated;
+            e.crc = 0;
+            e.uncompressedSize = e.compressedSize = 0;
+            if (writeHeader(run, e) != 0) return -1;
+            w.dataStart = run->out.position;
+            w.crc = 0;
+            w.compressed = w.uncompressed = 0;
+        }
+    }
+    if (writeBytes(run, piece, pieceLength) != 0) return -1;
+    if (!job.isFolder) progressAddBytes(run->progress, job.dataLength);
+    if (job.first && job.last) return 0;
+    w.crc = crc32Join(static_cast<uint32_t>(w.crc), job.crc, job.dataLength);
+    w.uncompressed += job.dataLength;
+    w.compressed += pieceLength;
+    if (!job.last) return 0;
+    e.crc = static_cast<uint32_t>(w.crc);
+    e.uncompressedSize = w.uncompressed;
+    e.compressedSize = w.compressed;
+    if (e.method == kZipDeflated && e.compressedSize >= e.uncompressedSize && rewriteStored(run, &e) != 0) return -1;
+    std::vector<uint8_t> header;
+    appendLocalHeader(&header, e);
+    if (outputPatch(&run->out, e.headerOffset, header.data(), header.size()) != 0) {
+        return failWith(run, ARCHIVER_ERROR_WRITE, run->cmd->archivePath, run->out.error);
+    }
+    return 0;
+}
+
+int compressEntries(Run* run)
+{
+    uint64_t readSeq = 0, writeSeq = 0;
+    const size_t slotCount = run->pool.slots.size();
+    run->reader.done = run->entries.empty();
+    for (;;) {
+        if (run->progress->cancel) return failWith(run, ARCHIVER_CANCELLED, L"", 0);
+        bool moved = false;
+        // Write what is finished, in order.
+        while (writeSeq < readSeq) {
+            DeflateJob* head = &run->pool.slots[writeSeq % slotCount];
+            if (!poolWaitDone(&run->pool, head, 0)) break;
+            int rc = writeJob(run, *head);
+            poolRelease(&run->pool, head);
+            ++writeSeq;
+            if (rc != 0) return -1;
+            moved = true;
+        }
+        // Read the next block while there is a free slot.
+        if (!run->reader.done && readSeq - writeSeq < slotCount) {
+            DeflateJob* job = poolSlotFor(&run->pool, readSeq);
+            if (job) {
+                job->seq = readSeq;
+                if (produceJob(run, job) != 0) return -1;
+                poolSubmit(&run->pool, job);
+                ++readSeq;
+                if (!run->reader.inFile && run->reader.nextEntry >= run->entries.size()) run->reader.done = true;
+                continue;
+            }
+        }
+        if (run->reader.done && writeSeq == readSeq) return 0;
+        if (!moved) poolWaitDone(&run->pool, &run->pool.slots[writeSeq % slotCount], kPollMs);
+    }
+}
+
+int writeCentralDirectory(Run* run)
+{
+    const uint64_t centralOffset = run->out.position;
+    std::vector<uint8_t> bytes;
+    for (const ZipEntry& e : run->entries) {
+        appendCentralHeader(&bytes, e);
+        if (bytes.size() >= (1u << 20)) {
+            if (writeBytes(run, bytes.data(), bytes.size()) != 0) return -1;
+            bytes.clear();
+        }
+    }
+    const uint64_t centralSize = run->out.position - centralOffset + bytes.size();
+    appendEndRecords(&bytes, run->entries.size(), centralOffset, centralSize);
+    return writeBytes(run, bytes.data(), bytes.size());
+}
+
+std::wstring folderOf(const std::wstring& path)
+{
+    size_t slash = path.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
+}
+
+std::wstring absoluteExtended(const std::wstring& path)
+{
+    DWORD needed = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (!needed) return std::wstring();
+    std::vector<wchar_t> buf(needed + 1);
+    DWORD n = GetFullPathNameW(path.c_str(), needed + 1, buf.data(), nullptr);
+    if (!n || n > needed) return std::wstring();
+    return extendedPath(std::wstring(buf.data(), n));
+}
+
+// Creates the temporary file in the archive's folder; 0 or -1.
+int createTemporary(Run* run, const std::wstring& archive, std::wstring* temporary)
+{
+    const std::wstring folder = folderOf(archive);
+    DWORD err = 0;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        wchar_t name[64];
+        _snwprintf(name, 63, L"\\~vz%lx_%lx_%x.tmp", GetCurrentProcessId(), GetTickCount(), attempt);
+        name[63] = 0;
+        *temporary = folder + name;
+        if (outputCreate(&run->out, temporary->c_str()) == 0) return 0;
+        err = run->out.error;
+        if (err != ERROR_FILE_EXISTS && err != ERROR_ALREADY_EXISTS) break;
+    }
+    temporary->clear();
+    return failWith(run, ARCHIVER_ERROR_CREATE_ARCHIVE, run->cmd->archivePath, err);
+}
+
+void countEntries(Run* run)
+{
+    for (const ZipEntry& e : run->entries) {
+        if (e.isFolder) ++run->report->folders;
+        else {
+            ++run->report->files;
+            run->report->inputBytes += e.uncompressedSize;
+        }
+    }
+}
+
+}  // namespace
+
+int workerCount(int requested)
+{
+    int n = requested;
+    if (n <= 0) {
+        n = static_cast<int>(GetActiveProcessorCount(ALL_PROCESSOR_GROUPS));
+        if (n <= 0) {
+            SYSTEM_INFO si;
+            GetSystemInfo(&si);
+            n = static_cast<int>(si.dwNumberOfProcessors);
+        }
+    }
+    if (n < 1) n = 1;
+    return n > 16 ? 16 : n;
+}
+
+void writeArchive(const ArchiverCommand& cmd, Progress* progress, ArchiveReport* report)
+{
+    Run run;
+    run.cmd = &cmd;
+    run.progress = progress;
+    run.report = report;
+    report->code = ARCHIVER_OK;
+
+    const std::wstring archive = absoluteExtended(cmd.archivePath);
+    if (archive.empty()) { failWith(&run, ARCHIVER_ERROR_CREATE_ARCHIVE, cmd.archivePath, GetLastError()); return; }
+    if (GetFileAttributesW(archive.c_str()) != INVALID_FILE_ATTRIBUTES) {
+        failWith(&run, ARCHIVER_ERROR_ARCHIVE_EXISTS, cmd.archivePath, ERROR_FILE_EXISTS);
+        return;
+    }
+    WalkFailure walkFailure;
+    uint64_t totalBytes = 0;
+    int rc = collectEntries(cmd.items, &run.entries, &totalBytes, &progress->cancel, &walkFailure);
+    if (rc != ARCHIVER_OK) {
+        failWith(&run, rc, shownPath(walkFailure.path), walkFailure.systemError);
+        return;
+    }
+    progress->totalBytes = totalBytes;
+
+    std::wstring temporary;
+    if (createTemporary(&run, archive, &temporary) != 0) return;
+    const int threads = workerCount(cmd.threads);
+    bool ok = poolStart(&run.pool, threads, cmd.zlibLevel) == 0;
+    if (!ok) failWith(&run, ARCHIVER_ERROR_INTERNAL, L"", GetLastError());
+    ok = ok && compressEntries(&run) == 0;
+    poolStop(&run.pool);
+    if (run.reader.file != INVALID_HANDLE_VALUE) CloseHandle(run.reader.file);
+    ok = ok && writeCentralDirectory(&run) == 0;
+    if (ok && progress->cancel) ok = failWith(&run, ARCHIVER_CANCELLED, L"", 0) == 0;
+    if (ok) {
+        report->archiveBytes = run.out.position;
+        if (outputFinish(&run.out) != 0) ok = failWith(&run, ARCHIVER_ERROR_WRITE, cmd.archivePath, run.out.error) == 0;
+    }
+    if (ok && !MoveFileExW(temporary.c_str(), archive.c_str(), MOVEFILE_WRITE_THROUGH)) {
+        DWORD err = GetLastError();
+        ok = failWith(&run, (err == ERROR_ALREADY_EXISTS || err == ERROR_FILE_EXISTS) ? ARCHIVER_ERROR_ARCHIVE_EXISTS
+                                                                                      : ARCHIVER_ERROR_WRITE,
+                      cmd.archivePath, err) == 0;
+    }
+    if (!ok) {
+        outputAbandon(&run.out);
+        DeleteFileW(temporary.c_str());
+        return;
+    }
+    countEntries(&run);
+}

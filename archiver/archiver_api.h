@@ -1,0 +1,54 @@
+// Interface of the archiver library 7-zip32.dll as the ZIP commands use it.
+//
+// The library is imported by ordinal (link the import library of the target vantrel_archiver):
+//   ordinal 200  SevenZipSetUnicodeMode(BOOL utf8)  1: command lines are UTF-8, 0: ANSI code page.
+//                                                  Returns TRUE.
+//   ordinal 1    SevenZip(HWND owner, LPCSTR commandLine, LPSTR output, DWORD outputSize)
+//                Runs one command line and returns 0 or one of the codes below.
+// Both use the WINAPI (stdcall) calling convention.
+//
+// Command line: a [switches] [--] "archive" "item" ["item" ...]
+//   -tzip            archive type (ZIP is the only type)
+//   -ssw             read files that other programs hold open for writing (always done)
+//   -mmt=on|off|N    compress on every core, on one, or on N threads (default on)
+//   -mx0 .. -mx9     compression level, 0 stores; default 5
+//   -hide            no progress window
+//   --               end of switches
+// Paths may stand in double quotes. The archive is written to a temporary file beside it and
+// renamed only when complete; an existing archive path is never touched.
+//
+// When output is not null and outputSize is not zero, a one-line summary (success) or the error
+// text (failure) is written to it, in the command line's encoding, always zero-terminated and
+// never longer than outputSize bytes.
+#pragma once
+
+#include <windows.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+// Results of SevenZip.
+#define ARCHIVER_OK                   0
+#define ARCHIVER_ERROR_COMMAND_LINE   0x8010  // malformed or unsupported command line
+#define ARCHIVER_ERROR_ITEM_NOT_FOUND 0x8011  // an item path does not exist
+#define ARCHIVER_ERROR_ITEM_READ      0x8012  // an item (or a file below it) cannot be read
+#define ARCHIVER_ERROR_ARCHIVE_EXISTS 0x8013  // something already exists at the archive path
+#define ARCHIVER_ERROR_CREATE_ARCHIVE 0x8014  // the archive cannot be created in its folder
+#define ARCHIVER_ERROR_WRITE          0x8015  // writing the archive failed (disk full and the like)
+#define ARCHIVER_ERROR_INTERNAL       0x8016  // out of memory, no threads, compressor failure
+#define ARCHIVER_BUSY                 0x801F  // another call is running in this process
+#define ARCHIVER_CANCELLED            0x8020  // the user pressed Cancel in the progress window
+
+// Window class of the progress window (its Cancel button has the id IDCANCEL).
+#define ARCHIVER_PROGRESS_CLASS L"VantrelArchiverProgress"
+
+BOOL WINAPI SevenZipSetUnicodeMode(BOOL utf8);
+int WINAPI SevenZip(HWND owner, LPCSTR commandLine, LPSTR output, DWORD outputSize);
+
+typedef BOOL(WINAPI* SevenZipSetUnicodeModeProc)(BOOL utf8);
+typedef int(WINAPI* SevenZipProc)(HWND owner, LPCSTR commandLine, LPSTR output, DWORD outputSize);
+
+#ifdef __cplusplus
+}
+#endif

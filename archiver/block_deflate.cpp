@@ -1,0 +1,74 @@
+// zlib raw deflate per block, with a dictionary and a sync flush between blocks.
+#include "block_deflate.h"
+
+#include <climits>
+#include <cstring>
+
+int blockDeflaterInit(BlockDeflater* d, int level)
+{
+    std::memset(&d->stream, 0, sizeof(d->stream));
+    d->level = level;
+    d->ready = deflateInit2(&d->stream, level, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) == Z_OK;
+    return d->ready ? 0 : -1;
+}
+
+void blockDeflaterEnd(BlockDeflater* d)
+{
+    if (d->ready) deflateEnd(&d->stream);
+    d->ready = false;
+}
+
+int deflateBlock(BlockDeflater* d, const uint8_t* dict, size_t dictLength, const uint8_t* data,
+                 size_t length, bool last, std::vector<uint8_t>* out)
+{
+    if (!d->ready || length > UINT_MAX) return -1;
+    z_stream* s = &d->stream;
+    if (deflateReset(s) != Z_OK) return -1;
+    if (dictLength > kDeflateWindow) {
+        dict += dictLength - kDeflateWindow;
+        dictLength = kDeflateWindow;
+    }
+    if (dictLength && deflateSetDictionary(s, dict, static_cast<uInt>(dictLength)) != Z_OK) return -1;
+    // Room for the worst case plus the sync marker; grown if zlib ever asks for more.
+    out->resize(deflateBound(s, static_cast<uLong>(length)) + 16);
+    s->next_in = const_cast<Bytef*>(data);
+    s->avail_in = static_cast<uInt>(length);
+    size_t produced = 0;
+    const int flush = last ? Z_FINISH : Z_SYNC_FLUSH;
+    for (;;) {
+        s->next_out = out->data() + produced;
+        s->avail_out = static_cast<uInt>(out->size() - produced);
+        int rc = deflate(s, flush);
+        produced = out->size() - s->avail_out;
+        if (rc == Z_STREAM_ERROR) return -1;
+        if (last ? rc == Z_STREAM_END : (s->avail_in == 0 && s->avail_out != 0)) break;
+        out->resize(out->size() * 2 + 64);
+    }
+    out->resize(produced);
+    return 0;
+}
+
+uint32_t crc32Of(const uint8_t* data, size_t length, uint32_t crc)
+{
+    uLong c = crc;
+    while (length) {
+        uInt piece = length > 0x40000000u ? 0x40000000u : static_cast<uInt>(length);
+        c = crc32(c, data, piece);
+        data += piece;
+        length -= piece;
+    }
+    return static_cast<uint32_t>(c);
+}
+
+uint32_t crc32Join(uint32_t crcA, uint32_t crcB, uint64_t lengthB)
+{
+    // crc32_combine(a, b, n) is a's CRC shifted over n zero bytes, xor b's. zlib's z_off_t may be
+    // 32 bits here, so shift in pieces below 1 GiB.
+    uLong shifted = crcA;
+    while (lengthB) {
+        uint64_t piece = lengthB > 0x20000000u ? 0x20000000u : lengthB;
+        shifted = crc32_combine(shifted, 0, static_cast<z_off_t>(piece));
+        lengthB -= piece;
+    }
+    return static_cast<uint32_t>(shifted ^ crcB);
+}

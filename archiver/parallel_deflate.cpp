@@ -1,0 +1,126 @@
+// Worker threads of the block compressor. Each worker keeps one zlib stream for all its jobs.
+#include "parallel_deflate.h"
+
+namespace {
+
+struct WorkerArgs {
+    DeflatePool* pool;
+};
+
+void runJob(DeflatePool* pool, BlockDeflater* deflater, DeflateJob* job)
+{
+    const uint8_t* data = job->input.data() + job->dictLength;
+    job->crc = crc32Of(data, job->dataLength);
+    job->stored = job->isFolder || pool->level == 0;
+    job->error = 0;
+    if (job->stored) return;
+    if (deflateBlock(deflater, job->input.data(), job->dictLength, data, job->dataLength, job->last,
+                     &job->output) != 0) {
+        job->error = -1;
+        return;
+    }
+    // A file of one block that does not shrink is stored as it is.
+    if (job->first && job->last && job->output.size() >= job->dataLength) job->stored = true;
+}
+
+DWORD WINAPI workerMain(void* arg)
+{
+    DeflatePool* pool = static_cast<DeflatePool*>(arg);
+    BlockDeflater deflater;
+    const bool ready = pool->level == 0 || blockDeflaterInit(&deflater, pool->level) == 0;
+    if (!ready) deflater.ready = false;
+    EnterCriticalSection(&pool->lock);
+    for (;;) {
+        DeflateJob* job = &pool->slots[pool->nextToTake % pool->slots.size()];
+        while (!pool->stopping && !(job->state == JobQueued && job->seq == pool->nextToTake)) {
+            SleepConditionVariableCS(&pool->workReady, &pool->lock, INFINITE);
+            job = &pool->slots[pool->nextToTake % pool->slots.size()];
+        }
+        if (pool->stopping) break;
+        job->state = JobRunning;
+        ++pool->nextToTake;
+        LeaveCriticalSection(&pool->lock);
+        if (ready) runJob(pool, &deflater, job);
+        else job->error = -1;
+        EnterCriticalSection(&pool->lock);
+        job->state = JobDone;
+        WakeAllConditionVariable(&pool->jobDone);
+    }
+    LeaveCriticalSection(&pool->lock);
+    if (pool->level != 0) blockDeflaterEnd(&deflater);
+    return 0;
+}
+
+}  // namespace
+
+size_t poolSlotCount(int threads)
+{
+    size_t t = static_cast<size_t>(threads);
+    size_t n = 2 * t + 2;
+    return n < t + 8 ? n : t + 8;
+}
+
+int poolStart(DeflatePool* pool, int threads, int level)
+{
+    if (threads < 1) threads = 1;
+    InitializeCriticalSection(&pool->lock);
+    InitializeConditionVariable(&pool->workReady);
+    InitializeConditionVariable(&pool->jobDone);
+    pool->slots.resize(poolSlotCount(threads));
+    pool->level = level;
+    pool->nextToTake = 0;
+    pool->stopping = false;
+    for (int i = 0; i < threads; ++i) {
+        HANDLE h = CreateThread(nullptr, 0, workerMain, pool, 0, nullptr);
+        if (!h) return -1;
+        pool->threads.push_back(h);
+    }
+    return 0;
+}
+
+DeflateJob* poolSlotFor(DeflatePool* pool, uint64_t seq)
+{
+    DeflateJob* job = &pool->slots[seq % pool->slots.size()];
+    EnterCriticalSection(&pool->lock);
+    const bool free = job->state == JobFree;
+    LeaveCriticalSection(&pool->lock);
+    return free ? job : nullptr;
+}
+
+void poolSubmit(DeflatePool* pool, DeflateJob* job)
+{
+    EnterCriticalSection(&pool->lock);
+    job->state = JobQueued;
+    WakeAllConditionVariable(&pool->workReady);
+    LeaveCriticalSection(&pool->lock);
+}
+
+bool poolWaitDone(DeflatePool* pool, DeflateJob* job, DWORD timeoutMs)
+{
+    EnterCriticalSection(&pool->lock);
+    if (job->state != JobDone && timeoutMs) SleepConditionVariableCS(&pool->jobDone, &pool->lock, timeoutMs);
+    const bool done = job->state == JobDone;
+    LeaveCriticalSection(&pool->lock);
+    return done;
+}
+
+void poolRelease(DeflatePool* pool, DeflateJob* job)
+{
+    EnterCriticalSection(&pool->lock);
+    job->state = JobFree;
+    LeaveCriticalSection(&pool->lock);
+}
+
+void poolStop(DeflatePool* pool)
+{
+    EnterCriticalSection(&pool->lock);
+    pool->stopping = true;
+    WakeAllConditionVariable(&pool->workReady);
+    LeaveCriticalSection(&pool->lock);
+    for (HANDLE h : pool->threads) {
+        WaitForSingleObject(h, INFINITE);
+        CloseHandle(h);
+    }
+    pool->threads.clear();
+    DeleteCriticalSection(&pool->lock);
+}

@@ -1,0 +1,55 @@
+// A ring of block jobs compressed by a few worker threads. Jobs are submitted and collected in
+// sequence order, so memory is bounded by the ring size whatever the input.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <vector>
+
+#include "block_deflate.h"
+
+const size_t kBlockSize = 1 << 20;
+
+enum JobState { JobFree = 0, JobQueued, JobRunning, JobDone };
+
+struct DeflateJob {
+    uint64_t seq = 0;
+    size_t entry = 0;
+    bool isFolder = false;
+    bool first = false, last = false;
+    std::vector<uint8_t> input;     // dictionary followed by the block's data
+    size_t dictLength = 0;
+    size_t dataLength = 0;
+    // Results.
+    std::vector<uint8_t> output;
+    uint32_t crc = 0;
+    bool stored = false;            // write the data itself (level 0, or a one-block file that did not shrink)
+    int error = 0;
+    JobState state = JobFree;
+};
+
+struct DeflatePool {
+    CRITICAL_SECTION lock;
+    CONDITION_VARIABLE workReady;
+    CONDITION_VARIABLE jobDone;
+    std::vector<DeflateJob> slots;
+    uint64_t nextToTake = 0;
+    bool stopping = false;
+    int level = 6;
+    std::vector<HANDLE> threads;
+};
+
+// Starts threads workers (at least 1). 0 or -1.
+int poolStart(DeflatePool* pool, int threads, int level);
+// The slot for sequence number seq when it is free, else null.
+DeflateJob* poolSlotFor(DeflatePool* pool, uint64_t seq);
+void poolSubmit(DeflatePool* pool, DeflateJob* job);
+// True when the job is done; waits at most timeoutMs for it.
+bool poolWaitDone(DeflatePool* pool, DeflateJob* job, DWORD timeoutMs);
+void poolRelease(DeflatePool* pool, DeflateJob* job);
+// Stops and joins the workers (jobs not taken yet are dropped).
+void poolStop(DeflatePool* pool);
+
+// Number of slots for a number of workers: enough to keep them busy, few enough to bound memory.
+size_t poolSlotCount(int threads);

@@ -1,0 +1,44 @@
+// The ZIP records (local header, central directory header, end records) as bytes: pure functions.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Everything the archive says about one entry.
+struct ZipEntry {
+    std::wstring sourcePath;    // file to read; empty for a folder
+    std::string name;           // UTF-8, '/' separated, folders end with '/'
+    bool isFolder = false;
+    uint32_t attributes = 0;    // Windows file attributes
+    uint64_t created = 0, accessed = 0, modified = 0;  // FILETIME ticks (UTC)
+    uint16_t dosTime = 0, dosDate = 0;                 // local modification time
+    uint64_t sizeAtWalk = 0;
+    // Known once the entry's data is written.
+    uint64_t headerOffset = 0;
+    uint64_t compressedSize = 0, uncompressedSize = 0;
+    uint32_t crc = 0;
+    uint16_t method = 0;        // 0 stored, 8 deflate
+    bool zip64Sizes = false;    // the local header carries a zip64 extra field with both sizes
+};
+
+const uint16_t kZipStored = 0;
+const uint16_t kZipDeflated = 8;
+const uint32_t kZip32Limit = 0xFFFFFFFFu;   // a 32-bit field holding this means "see zip64"
+const uint16_t kZip16Limit = 0xFFFFu;
+
+// Appends the local file header of e (with its current crc, sizes and method).
+void appendLocalHeader(std::vector<uint8_t>* out, const ZipEntry& e);
+// Length of that header (the same whatever the crc, sizes and method).
+size_t localHeaderLength(const ZipEntry& e);
+// Appends the central directory header of e.
+void appendCentralHeader(std::vector<uint8_t>* out, const ZipEntry& e);
+// Appends the zip64 end record and locator when needed, then the end of central directory record.
+void appendEndRecords(std::vector<uint8_t>* out, uint64_t entryCount, uint64_t centralOffset,
+                      uint64_t centralSize);
+// True when the end records need the zip64 form.
+bool endNeedsZip64(uint64_t entryCount, uint64_t centralOffset, uint64_t centralSize);
+
+// MS-DOS date and time fields of a local calendar time, clamped to 1980..2107.
+void dosDateTime(int year, int month, int day, int hour, int minute, int second,
+                 uint16_t* date, uint16_t* time);
