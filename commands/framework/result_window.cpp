@@ -61,17 +61,28 @@ void bringToFrontNotTopmost(HWND window)
 }
 
 // Layered style with constant opacity; SetLayeredWindowAttributes is looked up at each use
-// because older systems lack it (then only the style is set).
+// because older systems lack it (then only the style is set). Setting the attributes repaints
+// the window on some systems, so they are set only when they differ: painting must not cause
+// painting again, or the paint messages starve the timers.
 void applyOpacity(HWND window)
 {
     LONG_PTR exStyle = GetWindowLongPtrW(window, GWL_EXSTYLE);
     if (!(exStyle & WS_EX_LAYERED)) SetWindowLongPtrW(window, GWL_EXSTYLE, exStyle | WS_EX_LAYERED);
     HMODULE user = GetModuleHandleW(L"user32.dll");
     if (!user) return;
+    typedef BOOL(WINAPI * GetLayeredFn)(HWND, COLORREF*, BYTE*, DWORD*);
     typedef BOOL(WINAPI * SetLayeredFn)(HWND, COLORREF, BYTE, DWORD);
+    auto getLayered = reinterpret_cast<GetLayeredFn>(
+        reinterpret_cast<void*>(GetProcAddress(user, "GetLayeredWindowAttributes")));
     auto setLayered = reinterpret_cast<SetLayeredFn>(
         reinterpret_cast<void*>(GetProcAddress(user, "SetLayeredWindowAttributes")));
-    if (setLayered) setLayered(window, 0, kResultOpacity, LWA_ALPHA);
+    if (!setLayered) return;
+    COLORREF key = 0;
+    BYTE alpha = 0;
+    DWORD flags = 0;
+    if (getLayered && getLayered(window, &key, &alpha, &flags) && (flags & LWA_ALPHA) && alpha == kResultOpacity)
+        return;
+    setLayered(window, 0, kResultOpacity, LWA_ALPHA);
 }
 
 void paintBackground(HWND window, HDC dc)

@@ -1,0 +1,434 @@
+// Window driver for end-to-end tests.
+#include "window_driver.h"
+
+#include <shlobj.h>
+
+#include <cstdlib>
+
+namespace driver {
+
+namespace {
+
+struct FindContext {
+    DWORD processId;
+    const wchar_t* className;
+    const wchar_t* title;
+    bool visibleOnly;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK collectWindow(HWND window, LPARAM parameter)
+{
+    FindContext* context = reinterpret_cast<FindContext*>(parameter);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner != context->processId) return TRUE;
+    if (context->visibleOnly && !IsWindowVisible(window)) return TRUE;
+    if (context->className && className(window) != context->className) return TRUE;
+    if (context->title && text(window) != context->title) return TRUE;
+    context->found.push_back(window);
+    return TRUE;
+}
+
+std::vector<HWND> collect(DWORD processId, const wchar_t* cls, const wchar_t* title, bool visibleOnly)
+{
+    FindContext context{processId, cls, title, visibleOnly, {}};
+    EnumWindows(collectWindow, reinterpret_cast<LPARAM>(&context));
+    return context.found;
+}
+
+struct ChildContext {
+    std::vector<HWND> children;
+};
+
+BOOL CALLBACK collectChild(HWND window, LPARAM parameter)
+{
+    reinterpret_cast<ChildContext*>(parameter)->children.push_back(window);
+    return TRUE;
+}
+
+std::vector<HWND> childrenOf(HWND parent)
+{
+    ChildContext context;
+    EnumChildWindows(parent, collectChild, reinterpret_cast<LPARAM>(&context));
+    return context.children;
+}
+
+// Screen image of a rectangle as 32-bit pixels.
+bool captureScreen(const RECT& area, std::vector<DWORD>* pixels)
+{
+    int width = area.right - area.left, height = area.bottom - area.top;
+    if (width <= 0 || height <= 0) return false;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BOOL copied = BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY);
+    GdiFlush();
+    if (copied) pixels->assign(static_cast<DWORD*>(bits), static_cast<DWORD*>(bits) + width * height);
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return copied != FALSE;
+}
+
+// The system icon drawn on a background colour, as a message box shows it.
+std::vector<DWORD> referenceIcon(LPCWSTR id, int width, int height, COLORREF background)
+{
+    std::vector<DWORD> pixels;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    RECT all = {0, 0, width, height};
+    HBRUSH brush = CreateSolidBrush(background);
+    FillRect(memory, &all, brush);
+    DeleteObject(brush);
+    DrawIconEx(memory, 0, 0, LoadIconW(nullptr, id), width, height, 0, nullptr, DI_NORMAL);
+    GdiFlush();
+    pixels.assign(static_cast<DWORD*>(bits), static_cast<DWORD*>(bits) + width * height);
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return pixels;
+}
+
+long long difference(const std::vector<DWORD>& a, const std::vector<DWORD>& b)
+{
+    if (a.size() != b.size()) return -1;
+    long long sum = 0;
+    for (size_t i = 0; i < a.size(); ++i) {
+        for (int shift = 0; shift < 24; shift += 8) {
+            int x = (a[i] >> shift) & 0xff, y = (b[i] >> shift) & 0xff;
+            sum += std::abs(x - y);
+        }
+    }
+    return sum;
+}
+
+IconKind iconOfBox(HWND box)
+{
+    for (HWND child : childrenOf(box)) {
+        if (className(child) != L"Static") continue;
+        LONG style = static_cast<LONG>(GetWindowLongPtrW(child, GWL_STYLE));
+        if ((style & SS_TYPEMASK) != SS_ICON) continue;
+        if (!IsWindowVisible(child)) return IconNone;
+        RECT area;
+        GetWindowRect(child, &area);
+        int width = area.right - area.left, height = area.bottom - area.top;
+        if (width <= 0 || height <= 0) return IconNone;
+        if (width > 32) width = 32;
+        if (height > 32) height = 32;
+        area.right = area.left + width;
+        area.bottom = area.top + height;
+        std::vector<DWORD> shown;
+        if (!captureScreen(area, &shown)) return IconUnknown;
+        // The background of the icon is the box's own: take it from the top-left corner.
+        DWORD corner = shown[0];
+        COLORREF background = RGB((corner >> 16) & 0xff, (corner >> 8) & 0xff, corner & 0xff);
+        struct { IconKind kind; LPCWSTR id; } candidates[] = {
+            {IconError, IDI_HAND}, {IconWarning, IDI_EXCLAMATION},
+            {IconInformation, IDI_ASTERISK}, {IconQuestion, IDI_QUESTION},
+        };
+        IconKind best = IconUnknown;
+        long long bestDifference = -1;
+        for (const auto& candidate : candidates) {
+            long long d = difference(shown, referenceIcon(candidate.id, width, height, background));
+            if (d >= 0 && (bestDifference < 0 || d < bestDifference)) {
+                bestDifference = d;
+                best = candidate.kind;
+            }
+        }
+        return best;
+    }
+    return IconNone;
+}
+
+}  // namespace
+
+// ---- Processes ----
+
+bool start(const std::wstring& exe, const std::wstring& tail, Program* program)
+{
+    std::wstring commandLine = L"\"" + exe + L"\"";
+    if (!tail.empty()) commandLine += L" " + tail;
+    std::vector<wchar_t> buffer(commandLine.begin(), commandLine.end());
+    buffer.push_back(L'\0');
+    std::wstring folder = exe.substr(0, exe.find_last_of(L'\\'));
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessW(exe.c_str(), buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
+                        &startup, &process))
+        return false;
+    CloseHandle(process.hThread);
+    program->process = process.hProcess;
+    program->id = process.dwProcessId;
+    return true;
+}
+
+bool waitForExit(const Program& program, DWORD timeoutMs, DWORD* exitCode)
+{
+    if (!program.process) return false;
+    if (WaitForSingleObject(program.process, timeoutMs) != WAIT_OBJECT_0) return false;
+    if (exitCode) GetExitCodeProcess(program.process, exitCode);
+    return true;
+}
+
+bool isRunning(const Program& program)
+{
+    return program.process && WaitForSingleObject(program.process, 0) == WAIT_TIMEOUT;
+}
+
+void stop(Program* program)
+{
+    if (!program->process) return;
+    if (isRunning(*program)) {
+        TerminateProcess(program->process, 99);
+        WaitForSingleObject(program->process, 5000);
+    }
+    CloseHandle(program->process);
+    program->process = nullptr;
+}
+
+bool waitUntil(const std::function<bool()>& condition, DWORD timeoutMs, DWORD pollMs)
+{
+    DWORD started = GetTickCount();
+    for (;;) {
+        if (condition()) return true;
+        if (GetTickCount() - started >= timeoutMs) return false;
+        Sleep(pollMs);
+    }
+}
+
+// ---- Windows ----
+
+HWND findWindow(DWORD processId, const wchar_t* cls, const wchar_t* title, DWORD timeoutMs, bool visibleOnly)
+{
+    HWND found = nullptr;
+    waitUntil([&] {
+        std::vector<HWND> windows = collect(processId, cls, title, visibleOnly);
+        if (windows.empty()) return false;
+        found = windows.front();
+        return true;
+    }, timeoutMs);
+    return found;
+}
+
+std::vector<HWND> windowsOf(DWORD processId, bool visibleOnly)
+{
+    return collect(processId, nullptr, nullptr, visibleOnly);
+}
+
+bool waitGone(HWND window, DWORD timeoutMs)
+{
+    return waitUntil([&] { return !IsWindow(window); }, timeoutMs);
+}
+
+std::wstring className(HWND window)
+{
+    wchar_t name[256] = L"";
+    GetClassNameW(window, name, 256);
+    return name;
+}
+
+std::wstring text(HWND window)
+{
+    wchar_t buffer[4096] = L"";
+    DWORD_PTR copied = 0;
+    if (!SendMessageTimeoutW(window, WM_GETTEXT, 4096, reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG,
+                             2000, &copied))
+        return L"";
+    buffer[4095] = L'\0';
+    return buffer;
+}
+
+std::wstring controlText(HWND parent, int id)
+{
+    HWND control = GetDlgItem(parent, id);
+    return control ? text(control) : L"";
+}
+
+bool setControlText(HWND parent, int id, const std::wstring& value)
+{
+    HWND control = GetDlgItem(parent, id);
+    if (!control) return false;
+    DWORD_PTR result = 0;
+    return SendMessageTimeoutW(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(value.c_str()),
+                               SMTO_ABORTIFHUNG, 2000, &result) != 0;
+}
+
+bool isVisible(HWND window)
+{
+    return IsWindowVisible(window) != FALSE;
+}
+
+bool hasExStyle(HWND window, LONG_PTR exStyle)
+{
+    return (GetWindowLongPtrW(window, GWL_EXSTYLE) & exStyle) == exStyle;
+}
+
+bool isTopmost(HWND window)
+{
+    return hasExStyle(window, WS_EX_TOPMOST);
+}
+
+bool layeredOpacity(HWND window, BYTE* alpha)
+{
+    COLORREF key = 0;
+    DWORD flags = 0;
+    if (!GetLayeredWindowAttributes(window, &key, alpha, &flags)) return false;
+    return (flags & LWA_ALPHA) != 0;
+}
+
+SIZE clientSize(HWND window)
+{
+    RECT client = {};
+    GetClientRect(window, &client);
+    return SIZE{client.right - client.left, client.bottom - client.top};
+}
+
+COLORREF pixel(HWND window, int x, int y)
+{
+    POINT point = {x, y};
+    ClientToScreen(window, &point);
+    HDC screen = GetDC(nullptr);
+    COLORREF colour = GetPixel(screen, point.x, point.y);
+    ReleaseDC(nullptr, screen);
+    return colour;
+}
+
+// ---- Input ----
+
+void click(HWND control)
+{
+    RECT client = {};
+    GetClientRect(control, &client);
+    LPARAM at = MAKELPARAM((client.right - client.left) / 2, (client.bottom - client.top) / 2);
+    PostMessageW(control, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    PostMessageW(control, WM_LBUTTONUP, 0, at);
+}
+
+void clickChild(HWND parent, int id)
+{
+    HWND control = GetDlgItem(parent, id);
+    if (control) click(control);
+}
+
+void key(HWND control, UINT virtualKey)
+{
+    PostMessageW(control, WM_KEYDOWN, virtualKey, 1);
+    PostMessageW(control, WM_KEYUP, virtualKey, 0xC0000001);
+}
+
+bool pressButton(HWND dialog, int id)
+{
+    HWND button = GetDlgItem(dialog, id);
+    return PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button)) != 0;
+}
+
+// ---- Message boxes ----
+
+const char* iconKindName(IconKind kind)
+{
+    switch (kind) {
+    case IconNone: return "none";
+    case IconError: return "error";
+    case IconWarning: return "warning";
+    case IconInformation: return "information";
+    case IconQuestion: return "question";
+    default: return "unknown";
+    }
+}
+
+HWND findMessageBox(DWORD processId, DWORD timeoutMs)
+{
+    HWND found = nullptr;
+    waitUntil([&] {
+        for (HWND window : collect(processId, L"#32770", nullptr, true)) {
+            if (GetDlgItem(window, 0xFFFF)) {
+                found = window;
+                return true;
+            }
+        }
+        return false;
+    }, timeoutMs);
+    return found;
+}
+
+bool readMessageBox(HWND box, MessageBoxInfo* info)
+{
+    if (!IsWindow(box)) return false;
+    info->title = text(box);
+    info->text = controlText(box, 0xFFFF);
+    info->buttons.clear();
+    for (HWND child : childrenOf(box)) {
+        if (className(child) == L"Button" && IsWindowVisible(child)) info->buttons.push_back(GetDlgCtrlID(child));
+    }
+    // The icon is read from the screen: lift the box above every other window (without a
+    // window manager, Wine may stack a later window above a topmost box) and give it time to
+    // paint before it is compared.
+    SetWindowPos(box, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    Sleep(150);
+    info->icon = iconOfBox(box);
+    return true;
+}
+
+// ---- Folder dialog ----
+
+HWND folderDialogEdit(HWND dialog)
+{
+    for (HWND child : childrenOf(dialog)) {
+        if (className(child) == L"Edit" && IsWindowVisible(child)) return child;
+    }
+    return nullptr;
+}
+
+bool chooseInFolderDialog(HWND dialog, DWORD processId, const std::wstring& folder)
+{
+    // BFFM_SETSELECTIONW takes a path in the dialog's own process.
+    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE | PROCESS_VM_READ, FALSE, processId);
+    if (!process) return false;
+    size_t bytes = (folder.size() + 1) * sizeof(wchar_t);
+    void* remote = VirtualAllocEx(process, nullptr, bytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    bool ok = remote && WriteProcessMemory(process, remote, folder.c_str(), bytes, nullptr);
+    DWORD_PTR result = 0;
+    if (ok) {
+        ok = SendMessageTimeoutW(dialog, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(remote),
+                                 SMTO_ABORTIFHUNG, 5000, &result) != 0;
+    }
+    if (ok) {
+        Sleep(200);
+        ok = pressButton(dialog, IDOK);
+    }
+    if (ok) waitGone(dialog, 5000);
+    if (remote) VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    CloseHandle(process);
+    return ok;
+}
+
+std::string narrow(const std::wstring& text)
+{
+    int bytes = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    std::string out(bytes > 0 ? bytes - 1 : 0, '\0');
+    if (bytes > 1) WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, &out[0], bytes, nullptr, nullptr);
+    return out;
+}
+
+}  // namespace driver
