@@ -3,8 +3,8 @@
 #pragma once
 #include "backup_steps.h"
 
-// Item operation of both programs: archives the item into the tested archive path. Returns 0,
-// -1 (messages shown), or kNewPathTaken when the archive path was taken before it began.
+// Item operation of both programs: archives the item into the tested, free archive path.
+// Returns 0 or -1 (messages shown).
 int archiveToNewPath(const BackupItem* item, const wchar_t* newPath);
 
 // Core of both programs with the given destination rule: the archive form of the new name, the

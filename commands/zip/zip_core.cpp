@@ -7,8 +7,8 @@
 
 int archiveToNewPath(const BackupItem* item, const wchar_t* newPath)
 {
-    // Never let a failure's clean-up delete an archive path that someone else holds.
-    if (pathExists(newPath)) return kNewPathTaken;
+    // The loop has just found the archive path free (a taken one counts as a collision), so a
+    // failure's clean-up only ever deletes what the library left.
     return archiveItem(item->path, newPath, &item->entry, g_settings.language);
 }
 
