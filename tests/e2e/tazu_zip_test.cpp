@@ -14,6 +14,8 @@ const std::string kShiryoUtf8 = "\xE8\xB3\x87\xE6\x96\x99";
 const std::string kMemoUtf8 = "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E\xE3\x83\xA1\xE3\x83\xA2";
 const std::string kNakamiUtf8 = "\xE4\xB8\xAD\xE8\xBA\xAB";         // 中身
 
+constexpr DWORD kFirstWindowMs = 30000;
+
 struct ArchiveCase {
     const char* label;
     std::wstring item;        // below the data folder
@@ -39,8 +41,13 @@ const std::vector<ArchiveCase>& archiveCases()
 
 ::testing::AssertionResult runsTo(driver::Program* program, const wchar_t* status)
 {
-    HWND result = findResultWindow(*program);
-    if (!result) return ::testing::AssertionFailure() << "no result window";
+    // The first program of a fresh prefix may take long to show its first window.
+    HWND result = findResultWindow(*program, kFirstWindowMs);
+    if (!result) {
+        DWORD code = 0;
+        if (driver::waitForExit(*program, 0, &code)) return ::testing::AssertionFailure() << "ended with " << code;
+        return ::testing::AssertionFailure() << "no result window";
+    }
     ::testing::AssertionResult shown = waitForStatus(result, status, 30000);
     if (!shown) return shown;
     return endsWith(*program, 0, 15000);
@@ -129,9 +136,49 @@ TEST_F(ZipArchives, ThereZipAsksWithoutPathAndKeepsTheChosenFolder)
     ASSERT_TRUE(start(kThereZip, inQuotes(item), &program));
     HWND dialog = findFolderDialog(program->id, 15000);
     ASSERT_TRUE(dialog);
-    ASSERT_TRUE(driver::chooseInFolderDialog(dialog, program->id, chosen));
+    ASSERT_TRUE(chooseFolderSurely(dialog, program->id, chosen));
     ASSERT_TRUE(runsTo(program, L"Success."));
 
+    std::wstring archive;
+    ASSERT_TRUE(findArchive(chosen + L"\\", L"notes", L".txt", &archive));
+    EXPECT_TRUE(zipread::holdsExactly(archive, {{"notes.txt", "notes"}}));
+    wchar_t saved[MAX_PATH] = L"";
+    GetPrivateProfileStringW(L"Env", L"Path", L"", saved, MAX_PATH, (sandbox.settingsFolder + L"tazu.ini").c_str());
+    EXPECT_EQ(chosen + L"\\", std::wstring(saved));
+}
+
+TEST_F(ZipArchives, ThereZipPathThatCannotBeMadeGivesTheMessageThenTheDialog)
+{
+    const std::wstring unreachable = L"Q:\\nowhere\\backups\\";  // no drive Q: in the test prefix
+    ASSERT_FALSE(exists(L"Q:\\"));
+    ASSERT_TRUE(settings({{L"Path", unreachable}}));
+    const std::wstring chosen = sandbox.root + L"picked";
+    ASSERT_TRUE(makeFolders(chosen));
+    const std::wstring item = file(L"notes.txt", "notes");
+
+    driver::Program* program = nullptr;
+    ASSERT_TRUE(start(kThereZip, inQuotes(item), &program));
+    HWND result = findResultWindow(*program, kFirstWindowMs);
+    ASSERT_TRUE(result);
+    driver::clickChild(result, kHideId);  // keeps the box's icon in view
+    HWND box = driver::findMessageBox(program->id, 15000);
+    ASSERT_TRUE(box);
+    driver::MessageBoxInfo info;
+    ASSERT_TRUE(driver::readMessageBox(box, &info));
+    EXPECT_EQ(L"TazuThereZip", info.title);
+    const std::wstring head = L"Could not create backup destination folder.\n\n";
+    EXPECT_EQ(head, info.text.substr(0, head.size())) << narrow(info.text);
+    EXPECT_EQ(L"\n\n" + unreachable, info.text.substr(info.text.size() - unreachable.size() - 2)) << narrow(info.text);
+    EXPECT_GT(info.text.size(), head.size() + unreachable.size() + 2) << "no error text";
+    EXPECT_EQ(driver::IconError, info.icon);
+    ASSERT_TRUE(driver::pressButton(box, IDOK));
+    ASSERT_TRUE(driver::waitGone(box, 5000));
+
+    HWND dialog = findFolderDialog(program->id, 15000);
+    ASSERT_TRUE(dialog);
+    ASSERT_TRUE(chooseFolderSurely(dialog, program->id, chosen));
+    EXPECT_TRUE(waitForStatus(result, L"Success.", 30000));
+    EXPECT_TRUE(endsWith(*program, 0, 15000));
     std::wstring archive;
     ASSERT_TRUE(findArchive(chosen + L"\\", L"notes", L".txt", &archive));
     EXPECT_TRUE(zipread::holdsExactly(archive, {{"notes.txt", "notes"}}));
@@ -147,7 +194,7 @@ TEST_F(ZipProgress, NoProgressWindowBelowTenMebibytes)
     const std::wstring item = file(L"small.bin", bytes);
     driver::Program* program = nullptr;
     ASSERT_TRUE(start(kHereZip, inQuotes(item), &program));
-    HWND result = findResultWindow(*program);
+    HWND result = findResultWindow(*program, kFirstWindowMs);
     ASSERT_TRUE(result);
     // Watched through the whole run (the next test shows that the watch catches the window).
     HWND progress = nullptr;
@@ -172,7 +219,7 @@ TEST_F(ZipProgress, ProgressWindowFromTenMebibytesAndItsCancel)
     ASSERT_TRUE(progress);
     ASSERT_TRUE(cancelProgress(progress, program->id));
     // A cancel is the user's own choice: no message, the item fails and no archive remains.
-    HWND result = findResultWindow(*program);
+    HWND result = findResultWindow(*program, kFirstWindowMs);
     ASSERT_TRUE(result);
     EXPECT_TRUE(waitForStatus(result, L"Backup failed!", 30000));
     EXPECT_FALSE(driver::findMessageBox(program->id, 0));
@@ -234,7 +281,7 @@ TEST_F(ZipFailures, LibraryErrorNamesItsCodeAndLeavesNoArchive)
     driver::Program* program = nullptr;
     ASSERT_TRUE(start(kHereZip, inQuotes(item), &program));
     // The small centred result window may cover the icon of the narrower Japanese box: hide it.
-    HWND result = findResultWindow(*program);
+    HWND result = findResultWindow(*program, kFirstWindowMs);
     ASSERT_TRUE(result);
     driver::clickChild(result, kHideId);
     ASSERT_TRUE(driver::waitUntil([&] { return !driver::isVisible(result); }, 5000));

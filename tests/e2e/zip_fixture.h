@@ -47,7 +47,11 @@ HWND findProgressWindow(DWORD processId, DWORD timeoutMs);
 // that the archive cannot be finished between the press and its effect.
 ::testing::AssertionResult cancelProgress(HWND progress, DWORD processId);
 
-// The first window of the process that is a dialog but not the result window (a folder dialog).
+// Selects the folder in the program's folder dialog and confirms it once the dialog shows it
+// as selected; cancels the dialog when it does not.
+::testing::AssertionResult chooseFolderSurely(HWND dialog, DWORD processId, const std::wstring& folder);
+
+// The first dialog of the process that is neither the result window nor a message box.
 HWND findFolderDialog(DWORD processId, DWORD timeoutMs);
 
 }  // namespace e2e
