@@ -164,7 +164,7 @@ TEST_F(ZipArchives, ThereZipPathThatCannotBeMadeGivesTheMessageThenTheDialog)
     HWND box = driver::findMessageBox(program->id, 15000);
     ASSERT_TRUE(box);
     driver::MessageBoxInfo info;
-    ASSERT_TRUE(driver::readMessageBox(box, &info));
+    ASSERT_TRUE(readMessageBoxLooking(box, driver::IconError, &info));
     EXPECT_EQ(L"TazuThereZip", info.title);
     const std::wstring head = L"Could not create backup destination folder.\n\n";
     EXPECT_EQ(head, info.text.substr(0, head.size())) << narrow(info.text);
@@ -260,9 +260,8 @@ TEST_F(ZipFailures, CommandLineOver1039Utf8BytesIsRefused)
             EXPECT_TRUE(zipread::holdsExactly(archive, {{narrow(base) + ".txt", "long name"}}));
             removeTree(archive);
         } else {
-            EXPECT_TRUE(answerMessageBox(*program, L"TazuHereZip",
-                                         L"ZIP format. Could not be converted to Unicode(UTF-8).\n\n" + item,
-                                         driver::IconError, IDOK));
+            EXPECT_TRUE(answerBox(*program, L"TazuHereZip",
+                                  L"ZIP format. Could not be converted to Unicode(UTF-8).\n\n" + item, driver::IconError));
             EXPECT_TRUE(runsTo(program, L"Backup failed!"));
             EXPECT_EQ(std::vector<std::wstring>{base + L".txt"}, listFolder(folder));
         }
@@ -289,7 +288,7 @@ TEST_F(ZipFailures, LibraryErrorNamesItsCodeAndLeavesNoArchive)
     _snwprintf(expected, 512, L"ZIP\x5f62\x5f0f\x306b\x5727\x7e2e\x3067\x304d\x307e\x305b\x3093\x3067\x3057\x305f\x3002"
                L"\n7-zip ErrorCD:0x%08x\n\n%s", static_cast<unsigned>(ARCHIVER_ERROR_ITEM_READ), item.c_str());
     expected[511] = L'\0';
-    EXPECT_TRUE(answerMessageBox(*program, L"TazuHereZip", expected, driver::IconError, IDOK));
+    EXPECT_TRUE(answerBox(*program, L"TazuHereZip", expected, driver::IconError));
     EXPECT_TRUE(waitForStatus(result, L"Backup failed!", 30000));
     EXPECT_TRUE(endsWith(*program, 0, 15000));
     CloseHandle(held);

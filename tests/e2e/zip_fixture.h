@@ -51,6 +51,12 @@ HWND findProgressWindow(DWORD processId, DWORD timeoutMs);
 // as selected; cancels the dialog when it does not.
 ::testing::AssertionResult chooseFolderSurely(HWND dialog, DWORD processId, const std::wstring& folder);
 
+// Reads a message box, looking again for a while when its icon is not yet the expected one.
+bool readMessageBoxLooking(HWND box, driver::IconKind icon, driver::MessageBoxInfo* info);
+// Expects the next message box of the program with this title, text and icon and presses OK.
+::testing::AssertionResult answerBox(const driver::Program& program, const std::wstring& title,
+                                     const std::wstring& text, driver::IconKind icon);
+
 // The first dialog of the process that is neither the result window nor a message box.
 HWND findFolderDialog(DWORD processId, DWORD timeoutMs);
 

@@ -166,6 +166,34 @@ void releaseThreads(std::vector<HANDLE>* held)
     return ::testing::AssertionSuccess();
 }
 
+bool readMessageBoxLooking(HWND box, driver::IconKind icon, driver::MessageBoxInfo* info)
+{
+    // The icon is read from the screen, where a window of a test running beside this one may lie
+    // over it for a moment: look again a few times before taking another icon as the answer.
+    for (int look = 0; look < 5; ++look) {
+        if (!driver::readMessageBox(box, info)) return false;
+        if (info->icon == icon) return true;
+        Sleep(300);
+    }
+    return true;
+}
+
+::testing::AssertionResult answerBox(const driver::Program& program, const std::wstring& title,
+                                     const std::wstring& text, driver::IconKind icon)
+{
+    HWND box = driver::findMessageBox(program.id, 15000);
+    if (!box) return ::testing::AssertionFailure() << "no message box appeared (expected \"" << narrow(text) << "\")";
+    driver::MessageBoxInfo info;
+    if (!readMessageBoxLooking(box, icon, &info)) return ::testing::AssertionFailure() << "message box vanished";
+    driver::pressButton(box, IDOK);
+    driver::waitGone(box, 5000);
+    if (info.title != title) return ::testing::AssertionFailure() << "title \"" << narrow(info.title) << "\"";
+    if (info.text != text)
+        return ::testing::AssertionFailure() << "text \"" << narrow(info.text) << "\" (expected \"" << narrow(text) << "\")";
+    if (info.icon != icon) return ::testing::AssertionFailure() << "icon " << driver::iconKindName(info.icon);
+    return ::testing::AssertionSuccess();
+}
+
 HWND findFolderDialog(DWORD processId, DWORD timeoutMs)
 {
     HWND found = nullptr;
