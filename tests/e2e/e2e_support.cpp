@@ -120,6 +120,18 @@ std::wstring trimSlash(std::wstring path)
 
 int g_sandboxCount = 0;
 
+// The first window query of a process waits for Wine's desktop process, which may take seconds
+// to start; pay that once before any test measures times.
+class DesktopWarmUp : public ::testing::Environment {
+public:
+    void SetUp() override
+    {
+        GetDesktopWindow();
+        driver::windowsOf(GetCurrentProcessId());
+    }
+};
+const ::testing::Environment* const g_warmUp = ::testing::AddGlobalTestEnvironment(new DesktopWarmUp);
+
 }  // namespace
 
 std::map<std::wstring, std::string> snapshotTree(const std::wstring& folder)

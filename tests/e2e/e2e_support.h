@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <list>
 #include <map>
 #include <string>
 #include <vector>
@@ -57,7 +58,7 @@ struct Sandbox {
     std::wstring programFolder;   // with trailing backslash
     std::wstring settingsFolder;  // with trailing backslash
     std::wstring data;            // with trailing backslash
-    std::vector<driver::Program> programs;
+    std::list<driver::Program> programs;  // a list: tests hold pointers to its elements
 };
 
 // Creates the folders and copies the named program from the build's bin folder.

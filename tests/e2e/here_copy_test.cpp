@@ -35,7 +35,9 @@ const ItemCase kItems[] = {
     return ::testing::AssertionSuccess();
 }
 
-TEST_F(HereTest, CopiesEachKindOfItemBesideItself)
+class HereCopies : public HereTest {};
+
+TEST_F(HereCopies, CopiesEachKindOfItemBesideItself)
 {
     ASSERT_TRUE(settings(L"en"));
     std::wstring tail;

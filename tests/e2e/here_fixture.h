@@ -10,7 +10,15 @@ constexpr const wchar_t* kHereTitle = L"TazuHere";
 class HereTest : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(makeSandbox(&sandbox, kHere)); }
-    void TearDown() override { EXPECT_TRUE(removeSandbox(&sandbox)); }
+    void TearDown() override
+    {
+        // Whatever a run did, every item it was given still holds its bytes.
+        for (const auto& item : items) {
+            std::string bytes;
+            EXPECT_TRUE(readFile(item.first, &bytes) && bytes == item.second) << "item changed: " << narrow(item.first);
+        }
+        EXPECT_TRUE(removeSandbox(&sandbox));
+    }
 
     // Settings with the defaults, the given language and auto close.
     ::testing::AssertionResult settings(const wchar_t* lang, int autoClose = 1,
@@ -32,10 +40,12 @@ protected:
         std::wstring path = sandbox.data + relative;
         makeFolders(path.substr(0, path.find_last_of(L'\\')));
         writeFile(path, bytes);
+        items[path] = bytes;
         return path;
     }
 
     Sandbox sandbox;
+    std::map<std::wstring, std::string> items;  // every item file made by file(), with its bytes
 };
 
 }  // namespace e2e

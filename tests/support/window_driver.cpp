@@ -1,6 +1,7 @@
 // Window driver for end-to-end tests.
 #include "window_driver.h"
 
+#include <commctrl.h>
 #include <shlobj.h>
 
 #include <cstdlib>
@@ -155,6 +156,8 @@ IconKind iconOfBox(HWND box)
                 best = candidate.kind;
             }
         }
+        // The shown icon is the system's own, so one candidate matches all but exactly.
+        if (bestDifference > static_cast<long long>(width) * height * 3 * 8) return IconUnknown;
         return best;
     }
     return IconNone;
@@ -381,13 +384,59 @@ bool readMessageBox(HWND box, MessageBoxInfo* info)
     for (HWND child : childrenOf(box)) {
         if (className(child) == L"Button" && IsWindowVisible(child)) info->buttons.push_back(GetDlgCtrlID(child));
     }
-    // The icon is read from the screen: lift the box above every other window (without a
-    // window manager, Wine may stack a later window above a topmost box) and give it time to
-    // paint before it is compared.
-    SetWindowPos(box, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-    Sleep(150);
+    // The icon is read from the screen: move the box where no other window of the test lies
+    // (without a window manager, Wine may stack a later window above a topmost box) and give it
+    // time to paint before it is compared.
+    SetWindowPos(box, HWND_TOPMOST, 8, 8, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
+    Sleep(200);
     info->icon = iconOfBox(box);
     return true;
+}
+
+// ---- Tooltips ----
+
+HWND tooltipOf(DWORD processId)
+{
+    std::vector<HWND> found = collect(processId, TOOLTIPS_CLASSW, nullptr, false);
+    return found.empty() ? nullptr : found.front();
+}
+
+int toolCount(HWND tooltip)
+{
+    DWORD_PTR count = 0;
+    if (!SendMessageTimeoutW(tooltip, TTM_GETTOOLCOUNT, 0, 0, SMTO_ABORTIFHUNG, 2000, &count)) return -1;
+    return static_cast<int>(count);
+}
+
+std::wstring toolText(DWORD processId, HWND tooltip, HWND toolWindow, UINT_PTR toolId)
+{
+    // The request and its answer live in the tooltip's own process.
+    const size_t textChars = 1024;
+    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE | PROCESS_VM_READ, FALSE, processId);
+    if (!process) return L"";
+    size_t bytes = sizeof(TOOLINFOW) + textChars * sizeof(wchar_t);
+    char* remote = static_cast<char*>(VirtualAllocEx(process, nullptr, bytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+    std::wstring text;
+    if (remote) {
+        TOOLINFOW tool = {};
+        tool.cbSize = sizeof tool;
+        tool.hwnd = toolWindow;
+        tool.uId = toolId;
+        tool.lpszText = reinterpret_cast<wchar_t*>(remote + sizeof(TOOLINFOW));
+        std::vector<wchar_t> buffer(textChars, L'\0');
+        DWORD_PTR result = 0;
+        if (WriteProcessMemory(process, remote, &tool, sizeof tool, nullptr) &&
+            WriteProcessMemory(process, remote + sizeof(TOOLINFOW), buffer.data(), textChars * sizeof(wchar_t), nullptr) &&
+            SendMessageTimeoutW(tooltip, TTM_GETTEXTW, textChars, reinterpret_cast<LPARAM>(remote), SMTO_ABORTIFHUNG,
+                                2000, &result) &&
+            ReadProcessMemory(process, remote + sizeof(TOOLINFOW), buffer.data(), textChars * sizeof(wchar_t), nullptr)) {
+            buffer[textChars - 1] = L'\0';
+            text = buffer.data();
+        }
+        VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    }
+    CloseHandle(process);
+    return text;
 }
 
 // ---- Folder dialog ----

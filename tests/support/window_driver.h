@@ -82,6 +82,14 @@ struct MessageBoxInfo {
 HWND findMessageBox(DWORD processId, DWORD timeoutMs);
 bool readMessageBox(HWND box, MessageBoxInfo* info);
 
+// ---- Tooltips ----
+
+// The tooltip control of a process (class "tooltips_class32"), visible or not.
+HWND tooltipOf(DWORD processId);
+int toolCount(HWND tooltip);
+// Text of the tool (window, identifier) of a tooltip control in another process.
+std::wstring toolText(DWORD processId, HWND tooltip, HWND toolWindow, UINT_PTR toolId);
+
 // ---- Folder dialog ----
 
 // Selects a folder in a folder dialog (SHBrowseForFolder) of another process and confirms it.
