@@ -304,6 +304,8 @@ TEST_F(ZipFailures, WithoutTheLibraryTheProgramDoesNotStart)
         SCOPED_TRACE(narrow(programFile));
         driver::Program* program = nullptr;
         ASSERT_TRUE(start(programFile, inQuotes(item), &program));
+        // The system loader refuses the program before any of its code runs (Wine reports this on
+        // the console; Windows shows its own message first).
         DWORD exitCode = 0;
         ASSERT_TRUE(driver::waitForExit(*program, 30000, &exitCode));
         EXPECT_EQ(static_cast<DWORD>(0xC0000135), exitCode);  // STATUS_DLL_NOT_FOUND
