@@ -96,7 +96,6 @@ int produceJob(Run* run, DeflateJob* job)
         job->dataLength = 0;
         if (e.isFolder) {
             job->last = true;
-            job->input.clear();
             ++r.nextEntry;
             return 0;
         }
@@ -107,9 +106,9 @@ int produceJob(Run* run, DeflateJob* job)
         }
         LARGE_INTEGER size;
         r.sizeAtOpen = GetFileSizeEx(r.file, &size) ? static_cast<uint64_t>(size.QuadPart) : e.sizeAtWalk;
-        // Reading stops at the block that reaches the size seen at opening (a file that keeps
-        // growing cannot hold us), so whether the sizes need zip64 is known now.
-        e.zip64Sizes = r.sizeAtOpen + kBlockSize >= kZip32Limit;
+        // Reading stops at the size seen at opening (a file that keeps growing cannot hold us),
+        // so whether the sizes need zip64 is known now.
+        e.zip64Sizes = r.sizeAtOpen >= kZip32Limit;
         r.inFile = true;
         r.offset = 0;
         r.tail.clear();
@@ -119,24 +118,26 @@ int produceJob(Run* run, DeflateJob* job)
         job->first = false;
     }
     ZipEntry& e = run->entries[r.nextEntry];
-    job->input.resize(r.tail.size() + kBlockSize);
     if (!r.tail.empty()) std::copy(r.tail.begin(), r.tail.end(), job->input.begin());
     job->dictLength = r.tail.size();
+    const uint64_t left = r.sizeAtOpen - r.offset;
+    const size_t want = left < kBlockSize ? static_cast<size_t>(left) : kBlockSize;
     size_t got = 0;
-    DWORD err = readFully(r.file, job->input.data() + job->dictLength, kBlockSize, &got);
+    DWORD err = want ? readFully(r.file, job->input.data() + job->dictLength, want, &got) : 0;
     if (err) return failWith(run, ARCHIVER_ERROR_ITEM_READ, shownPath(e.sourcePath), err);
     job->dataLength = got;
-    job->input.resize(job->dictLength + got);
     r.offset += got;
-    job->last = got < kBlockSize || r.offset >= r.sizeAtOpen;
+    // A file that shrank while being read ends early: what was read is what is stored.
+    job->last = got < want || r.offset >= r.sizeAtOpen;
     if (job->last) {
         CloseHandle(r.file);
         r.file = INVALID_HANDLE_VALUE;
         r.inFile = false;
         ++r.nextEntry;
     } else {
-        const size_t keep = job->input.size() < kDeflateWindow ? job->input.size() : kDeflateWindow;
-        r.tail.assign(job->input.end() - keep, job->input.end());
+        const size_t end = job->dictLength + got;
+        const size_t keep = end < kDeflateWindow ? end : kDeflateWindow;
+        r.tail.assign(job->input.begin() + (end - keep), job->input.begin() + end);
     }
     return 0;
 }
@@ -199,7 +200,7 @@ int writeJob(Run* run, const DeflateJob& job)
     Writer& w = run->writer;
     const uint8_t* data = job.input.data() + job.dictLength;
     const uint8_t* piece = job.stored ? data : job.output.data();
-    const size_t pieceLength = job.stored ? job.dataLength : job.output.size();
+    const size_t pieceLength = job.stored ? job.dataLength : job.outputLength;
     if (job.first) {
         e.headerOffset = run->out.position;
         if (job.last) {   // the whole entry is known: header with its final values

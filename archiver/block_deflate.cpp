@@ -19,7 +19,7 @@ void blockDeflaterEnd(BlockDeflater* d)
 }
 
 int deflateBlock(BlockDeflater* d, const uint8_t* dict, size_t dictLength, const uint8_t* data,
-                 size_t length, bool last, std::vector<uint8_t>* out)
+                 size_t length, bool last, std::vector<uint8_t>* out, size_t* produced)
 {
     if (!d->ready || length > UINT_MAX) return -1;
     z_stream* s = &d->stream;
@@ -30,21 +30,21 @@ int deflateBlock(BlockDeflater* d, const uint8_t* dict, size_t dictLength, const
     }
     if (dictLength && deflateSetDictionary(s, dict, static_cast<uInt>(dictLength)) != Z_OK) return -1;
     // Room for the worst case plus the sync marker; grown if zlib ever asks for more.
-    out->resize(deflateBound(s, static_cast<uLong>(length)) + 16);
+    const size_t room = deflateBound(s, static_cast<uLong>(length)) + 64;
+    if (out->size() < room) out->resize(room);
     s->next_in = const_cast<Bytef*>(data);
     s->avail_in = static_cast<uInt>(length);
-    size_t produced = 0;
+    *produced = 0;
     const int flush = last ? Z_FINISH : Z_SYNC_FLUSH;
     for (;;) {
-        s->next_out = out->data() + produced;
-        s->avail_out = static_cast<uInt>(out->size() - produced);
+        s->next_out = out->data() + *produced;
+        s->avail_out = static_cast<uInt>(out->size() - *produced);
         int rc = deflate(s, flush);
-        produced = out->size() - s->avail_out;
+        *produced = out->size() - s->avail_out;
         if (rc == Z_STREAM_ERROR) return -1;
         if (last ? rc == Z_STREAM_END : (s->avail_in == 0 && s->avail_out != 0)) break;
         out->resize(out->size() * 2 + 64);
     }
-    out->resize(produced);
     return 0;
 }
 

@@ -22,10 +22,11 @@ struct BlockDeflater {
 int blockDeflaterInit(BlockDeflater* d, int level);
 void blockDeflaterEnd(BlockDeflater* d);
 
-// Compresses data into *out (replacing its contents). dict holds the up to 32 KiB that precede
-// data in the file (none for the first block); last ends the stream. Returns 0 or -1.
+// Compresses data into the start of *out and sets *produced to its length; out only grows (it is
+// reused from block to block). dict holds the up to 32 KiB that precede data in the file (none
+// for the first block); last ends the stream. Returns 0 or -1.
 int deflateBlock(BlockDeflater* d, const uint8_t* dict, size_t dictLength, const uint8_t* data,
-                 size_t length, bool last, std::vector<uint8_t>* out);
+                 size_t length, bool last, std::vector<uint8_t>* out, size_t* produced);
 
 uint32_t crc32Of(const uint8_t* data, size_t length, uint32_t crc = 0);
 // CRC of A followed by B from the CRCs of A and B.

@@ -15,12 +15,12 @@ void runJob(DeflatePool* pool, BlockDeflater* deflater, DeflateJob* job)
     job->error = 0;
     if (job->stored) return;
     if (deflateBlock(deflater, job->input.data(), job->dictLength, data, job->dataLength, job->last,
-                     &job->output) != 0) {
+                     &job->output, &job->outputLength) != 0) {
         job->error = -1;
         return;
     }
     // A file of one block that does not shrink is stored as it is.
-    if (job->first && job->last && job->output.size() >= job->dataLength) job->stored = true;
+    if (job->first && job->last && job->outputLength >= job->dataLength) job->stored = true;
 }
 
 DWORD WINAPI workerMain(void* arg)
@@ -67,6 +67,8 @@ int poolStart(DeflatePool* pool, int threads, int level)
     InitializeConditionVariable(&pool->workReady);
     InitializeConditionVariable(&pool->jobDone);
     pool->slots.resize(poolSlotCount(threads));
+    // Buffers are sized once: growing them per block would clear megabytes for every small file.
+    for (DeflateJob& job : pool->slots) job.input.resize(kDeflateWindow + kBlockSize);
     pool->level = level;
     pool->nextToTake = 0;
     pool->stopping = false;

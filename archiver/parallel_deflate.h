@@ -18,11 +18,12 @@ struct DeflateJob {
     size_t entry = 0;
     bool isFolder = false;
     bool first = false, last = false;
-    std::vector<uint8_t> input;     // dictionary followed by the block's data
+    std::vector<uint8_t> input;     // dictionary followed by the block's data; allocated once
     size_t dictLength = 0;
     size_t dataLength = 0;
     // Results.
-    std::vector<uint8_t> output;
+    std::vector<uint8_t> output;    // the first outputLength bytes; allocated once
+    size_t outputLength = 0;
     uint32_t crc = 0;
     bool stored = false;            // write the data itself (level 0, or a one-block file that did not shrink)
     int error = 0;

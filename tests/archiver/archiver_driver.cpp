@@ -7,7 +7,8 @@
 //   archiver_driver hold PATH         opens PATH for writing as an editor would, prints "held",
 //                                     keeps it open until standard input ends
 //   archiver_driver probe PATH        exit 0 when PATH can be opened without sharing write access
-//   archiver_driver lock PATH OFFSET LENGTH   locks a byte range, prints "locked", waits as hold
+//   archiver_driver wait              prints "waiting" and waits until standard input ends (keeps
+//                                     the Wine session alive between the calls of a test)
 #include <windows.h>
 
 #include <cstdio>
@@ -104,22 +105,6 @@ int probe(const wchar_t* path)
     return 0;
 }
 
-int lock(const wchar_t* path, const wchar_t* offset, const wchar_t* length)
-{
-    HANDLE h = CreateFileW(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                           OPEN_EXISTING, 0, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return 3;
-    unsigned long long off = _wcstoui64(offset, nullptr, 10), len = _wcstoui64(length, nullptr, 10);
-    if (!LockFile(h, static_cast<DWORD>(off), static_cast<DWORD>(off >> 32), static_cast<DWORD>(len),
-                  static_cast<DWORD>(len >> 32))) {
-        return 4;
-    }
-    printBytes("locked\n");
-    waitForStdinEnd();
-    CloseHandle(h);
-    return 0;
-}
-
 }  // namespace
 
 int wmain(int argc, wchar_t** argv)
@@ -128,7 +113,10 @@ int wmain(int argc, wchar_t** argv)
     if (argc == 3 && !wcscmp(argv[1], L"raw")) return runLine(narrow(argv[2], CP_UTF8), true);
     if (argc == 3 && !wcscmp(argv[1], L"hold")) return hold(argv[2]);
     if (argc == 3 && !wcscmp(argv[1], L"probe")) return probe(argv[2]);
-    if (argc == 5 && !wcscmp(argv[1], L"lock")) return lock(argv[2], argv[3], argv[4]);
-    std::fputs("usage: archiver_driver add|raw|hold|probe|lock ...\n", stderr);
+    if (argc == 2 && !wcscmp(argv[1], L"wait")) {
+        printBytes("waiting\n");
+        return waitForStdinEnd();
+    }
+    std::fputs("usage: archiver_driver add|raw|hold|probe|wait ...\n", stderr);
     return 2;
 }
