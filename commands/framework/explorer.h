@@ -1,7 +1,37 @@
 // File-manager integration: after a successful run the output folder is shown with the new
 // item selected, or an open window of that folder is brought to the front.
 #pragma once
+#include <windows.h>
 
 // Shows `folder` (a full folder path) in the file manager with `itemName` (its last component,
 // a folder keeping its trailing backslash) selected.
 void OpenFolderAndSelect(const wchar_t* folder, const wchar_t* itemName);
+
+// One open file-manager window.
+struct ExplorerWindowEntry {
+    wchar_t folderPath[MAX_PATH];    // shown folder, without trailing backslash
+    HWND window;                     // top-level window, 0 when it cannot be found
+    WINDOWPLACEMENT placement;       // its show state tells whether it is minimized
+};
+
+// Growable list of the open file-manager windows (starts with room for 256, grows by 256).
+struct ExplorerWindowList {
+    ExplorerWindowEntry* entries;
+    int count;
+    int capacity;
+};
+
+// Lists the folder windows of the shell's window collection into an empty list. Returns 0, or
+// -1 when the enumeration stopped early (what was found until then stays in the list).
+int collectExplorerWindows(ExplorerWindowList* list);
+
+// Gives back the entries of a list and empties it.
+void freeExplorerWindowList(ExplorerWindowList* list);
+
+// Puts a window in front of the others without leaving it topmost.
+void bringToFront(HWND window);
+
+// Replaceable for tests; each defaults to the real platform call.
+extern int (*g_explorerCollect)(ExplorerWindowList* list);               // collectExplorerWindows
+extern void (*g_explorerStart)(const wchar_t* program, const wchar_t* parameters);  // ShellExecuteW
+extern void (*g_explorerPause)(DWORD milliseconds);                      // Sleep

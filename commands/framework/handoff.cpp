@@ -1,9 +1,60 @@
-// Pre-backup hand-off, command side (placeholder until the exchange is built: no hand-off).
+// Pre-backup hand-off, command side: the key from the program folder and the main window, the
+// exchange with the settings program, and the settings that the answer selects.
 #include "handoff.h"
+
+#include <windows.h>
+#include <wchar.h>
+
+#include "handoff_answer.h"
+#include "handoff_exchange.h"
+#include "message_box.h"
+#include "paths.h"
+#include "settings.h"
+
+namespace {
+
+const wchar_t kSettingsProgramName[] = L"TazuSetting.exe";
+
+const BilingualText kSettingsStartFailedText = {
+    L"バックアップ処理前に%sを起動する設定になっていますが、%sの起動に失敗したため終了します。",
+    L"It is set to start %s before backup processing, but It terminates because %s startup failed.",
+};
+
+} // namespace
 
 int g_handoffAnswer = 0;
 
-int runPreBackupHandoff(void*)
+int runPreBackupHandoff(void* mainWindow)
 {
-    return 0;
+    wchar_t key[kHandoffKeyChars];
+    if (buildHandoffKey(g_settingsLocation.folderKeyText, reinterpret_cast<uintptr_t>(mainWindow),
+                        key, kHandoffKeyChars) != 0)
+        return -1;
+
+    wchar_t program[kPathChars];
+    if (copyText(program, kPathChars, g_settingsLocation.programFolder) != 0 ||
+        addTrailingBackslash(program, kPathChars) != 0 ||
+        wcslen(program) + wcslen(kSettingsProgramName) >= kPathChars)
+        return -1;
+    wcscat(program, kSettingsProgramName);
+
+    int answer = 0;
+    int rc = runHandoffExchange(program, key, static_cast<HWND>(mainWindow), &answer);
+    if (rc == kExchangeStartFailed) {
+        showMessageF(MB_ICONERROR, g_settings.language, kSettingsStartFailedText,
+                     kSettingsProgramName, kSettingsProgramName);
+        return -1;
+    }
+    if (rc != 0) return -1;
+
+    g_handoffAnswer = answer;
+    if (answer == SaveAndRun) {
+        loadSettings(false);
+        return 0;
+    }
+    if (answer == RunUnsaved) {
+        loadSettings(true);
+        return 0;
+    }
+    return Cancel;
 }

@@ -1,6 +1,6 @@
 // TazuThereZip's core action: each item is archived into the destination folder ("Path" or the
 // folder chosen during the run, which the framework saves as "Path" afterwards).
-#include "there_destination.h"
+#include "there.h"
 #include "zip.h"
 
 int RunCoreAction(const wchar_t* itemPath)

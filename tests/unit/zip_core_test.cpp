@@ -13,7 +13,7 @@
 #include "naming.h"
 #include "run_state.h"
 #include "settings.h"
-#include "there_destination.h"
+#include "there.h"
 #include "unit_support.h"
 #include "zip.h"
 #include "zip_reader.h"

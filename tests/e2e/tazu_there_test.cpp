@@ -1,0 +1,209 @@
+// TazuThere end to end: where the copies go ("Path", created when missing, or a folder chosen
+// in the dialog), and what the run leaves in "tazu.ini".
+#include "command_fixture.h"
+
+#include <shlobj.h>
+
+namespace e2e {
+namespace {
+
+constexpr const wchar_t* kThereTitle = L"TazuThere";
+
+class ThereTest : public CommandTest {
+protected:
+    ThereTest() : CommandTest(L"TazuThere.exe") {}
+
+    // Runs to the end with the given status, then expects the program gone.
+    ::testing::AssertionResult finishes(const driver::Program& program, const wchar_t* status)
+    {
+        HWND result = findResultWindow(program);
+        if (!result) return ::testing::AssertionFailure() << "no result window";
+        auto shown = waitForStatus(result, status, 20000);
+        if (!shown) return shown;
+        return endsWith(program, 0, 10000);
+    }
+};
+
+std::wstring lastComponentOf(std::wstring path)
+{
+    if (!path.empty() && path.back() == L'\\') path.pop_back();
+    return path.substr(path.find_last_of(L'\\') + 1);
+}
+
+TEST_F(ThereTest, EmptyPathAsksOnceAndTheChoiceBecomesPath)
+{
+    const std::map<std::wstring, std::wstring> history = {
+        {L"PathHis1", L"C:\\Old One\\"}, {L"PathHis2", L"D:\\Older\\"}, {L"PathHis10", L"E:\\Last\\"}};
+    std::map<std::wstring, std::wstring> keys = history;
+    keys[L"Path"] = L"";
+    ASSERT_TRUE(settings(keys));
+    std::wstring first = file(L"items\\first.txt", "first bytes");
+    std::wstring second = file(L"items\\Project\\inner.txt", "inner bytes");
+    std::wstring project = second.substr(0, second.find_last_of(L'\\'));
+    std::wstring chosen = folder(L"chosen");
+
+    driver::Program* program = nullptr;
+    ASSERT_TRUE(start(inQuotes(first) + L" " + inQuotes(project), &program));
+    HWND dialog = folderDialog(*program);
+    ASSERT_TRUE(dialog);
+    // Nothing to suggest: the documents folder is preselected.
+    wchar_t documents[MAX_PATH] = L"";
+    ASSERT_TRUE(SUCCEEDED(SHGetFolderPathW(nullptr, CSIDL_PERSONAL, nullptr, SHGFP_TYPE_CURRENT, documents)));
+    EXPECT_EQ(lastComponentOf(documents), driver::text(driver::folderDialogEdit(dialog)));
+    ASSERT_TRUE(driver::chooseInFolderDialog(dialog, program->id, chosen));
+    EXPECT_TRUE(finishes(*program, L"Success."));
+    EXPECT_EQ(nullptr, folderDialog(*program, 0));   // once for the whole run
+
+    auto fileCopies = backupsIn(chosen, L"first", L".txt");
+    ASSERT_EQ(1u, fileCopies.size());
+    std::string bytes;
+    EXPECT_TRUE(readFile(fileCopies[0], &bytes) && bytes == "first bytes");
+    auto folderCopies = backupsIn(chosen, L"Project", L"");
+    ASSERT_EQ(1u, folderCopies.size());
+    EXPECT_TRUE(sameTree(project, folderCopies[0]));
+    EXPECT_EQ((std::vector<std::wstring>{L"Project", L"first.txt"}), listFolder(sandbox.data + L"items\\"));
+
+    // The choice is saved with a backslash; the history stays as it was.
+    EXPECT_EQ(chosen + L"\\", setting(L"Path"));
+    for (const auto& entry : history) {
+        SCOPED_TRACE(narrow(entry.first));
+        EXPECT_EQ(entry.second, setting(entry.first.c_str()));
+    }
+
+    // The next run goes there without asking.
+    driver::Program* next = nullptr;
+    ASSERT_TRUE(start(inQuotes(first), &next));
+    EXPECT_TRUE(finishes(*next, L"Success."));
+    EXPECT_EQ(2u, backupsIn(chosen, L"first", L".txt").size());
+}
+
+TEST_F(ThereTest, MissingPathIsCreatedWithItsParentsWithoutAsking)
+{
+    std::wstring destination = sandbox.data + L"new\\deeper\\sub\\";
+    ASSERT_TRUE(settings({{L"Path", destination}}));
+    std::string before;
+    ASSERT_TRUE(readSettingsBytes(sandbox, &before));
+    std::wstring item = file(L"report.txt", "report");
+
+    driver::Program* program = nullptr;
+    ASSERT_TRUE(start(inQuotes(item), &program));
+    EXPECT_TRUE(finishes(*program, L"Success."));
+    EXPECT_EQ(nullptr, driver::findMessageBox(program->id, 0));
+    auto copies = backupsIn(destination, L"report", L".txt");
+    ASSERT_EQ(1u, copies.size());
+    std::string bytes;
+    EXPECT_TRUE(readFile(copies[0], &bytes) && bytes == "report");
+    // Nothing was chosen, so nothing is written back.
+    std::string after;
+    ASSERT_TRUE(readSettingsBytes(sandbox, &after));
+    EXPECT_EQ(before, after);
+}
+
+TEST_F(ThereTest, PathOnADriveThatDoesNotExistGivesTheMessageThenTheDialog)
+{
+    DWORD drives = GetLogicalDrives();
+    wchar_t letter = 0;
+    for (wchar_t c = L'Q'; c > L'D' && !letter; --c)
+        if (!(drives & (1u << (c - L'A')))) letter = c;
+    ASSERT_NE(letter, 0) << "every drive letter is in use";
+    std::wstring missing = std::wstring(1, letter) + L":\\Backups\\Tazu\\";
+    ASSERT_TRUE(settings({{L"Path", missing}}));
+    std::wstring item = file(L"notes.txt", "notes");
+    std::wstring chosen = folder(L"instead");
+
+    driver::Program* program = nullptr;
+    ASSERT_TRUE(start(inQuotes(item), &program));
+    HWND box = driver::findMessageBox(program->id, 10000);
+    ASSERT_TRUE(box);
+    driver::MessageBoxInfo info;
+    ASSERT_TRUE(driver::readMessageBox(box, &info));
+    driver::pressButton(box, IDOK);
+    EXPECT_EQ(kThereTitle, info.title);
+    EXPECT_EQ(driver::IconError, info.icon);
+    const std::wstring head = L"Could not create backup destination folder.\n\n";
+    const std::wstring tail = L"\n\n" + missing;
+    EXPECT_EQ(0u, info.text.rfind(head, 0)) << narrow(info.text);
+    ASSERT_GT(info.text.size(), head.size() + tail.size());
+    EXPECT_EQ(tail, info.text.substr(info.text.size() - tail.size())) << narrow(info.text);
+    // The error text of the failed creation sits between them.
+    EXPECT_EQ(0u, info.text.find(L"0x", head.size()) - head.size()) << narrow(info.text);
+
+    HWND dialog = folderDialog(*program);
+    ASSERT_TRUE(dialog);
+    ASSERT_TRUE(driver::chooseInFolderDialog(dialog, program->id, chosen));
+    EXPECT_TRUE(finishes(*program, L"Success."));
+    EXPECT_EQ(1u, backupsIn(chosen, L"notes", L".txt").size());
+    EXPECT_EQ(chosen + L"\\", setting(L"Path"));
+}
+
+TEST_F(ThereTest, SelDirAsksWithPathPreselectedAndSavesTheNewChoice)
+{
+    std::wstring usual = folder(L"usual");
+    ASSERT_TRUE(settings({{L"Path", usual + L"\\"}, {L"SelDir", L"1"}}));
+    std::wstring item = file(L"data.bin", std::string("\x00\x01\x02\xff", 4));
+    std::wstring other = folder(L"other");
+
+    driver::Program* program = nullptr;
+    ASSERT_TRUE(start(inQuotes(item), &program));
+    HWND dialog = folderDialog(*program);
+    ASSERT_TRUE(dialog);
+    EXPECT_EQ(L"usual", driver::text(driver::folderDialogEdit(dialog)));
+    ASSERT_TRUE(driver::chooseInFolderDialog(dialog, program->id, other));
+    EXPECT_TRUE(finishes(*program, L"Success."));
+    EXPECT_EQ(1u, backupsIn(other, L"data", L".bin").size());
+    EXPECT_TRUE(listFolder(usual + L"\\").empty());
+    EXPECT_EQ(other + L"\\", setting(L"Path"));
+    EXPECT_EQ(L"1", setting(L"SelDir"));
+}
+
+TEST_F(ThereTest, ChosenFolderIsSavedEvenWhenEveryItemFails)
+{
+    ASSERT_TRUE(settings({{L"Path", L""}}));
+    // The chosen folder is so deep that no new path fits below it.
+    std::wstring deep = folder(std::wstring(120, L'd') + L"\\" + std::wstring(60, L'e'));
+    std::wstring item = file(L"an item with a long enough name for the limit.txt", "kept");
+
+    driver::Program* program = nullptr;
+    ASSERT_TRUE(start(inQuotes(item), &program));
+    HWND dialog = folderDialog(*program);
+    ASSERT_TRUE(dialog);
+    ASSERT_TRUE(driver::chooseInFolderDialog(dialog, program->id, deep));
+    HWND box = driver::findMessageBox(program->id, 10000);
+    ASSERT_TRUE(box);
+    driver::MessageBoxInfo info;
+    ASSERT_TRUE(driver::readMessageBox(box, &info));
+    driver::pressButton(box, IDOK);
+    EXPECT_EQ(0u, info.text.rfind(L"The path of the output file exceeds maximum value(259 characters).", 0))
+        << narrow(info.text);
+    EXPECT_TRUE(finishes(*program, L"Backup failed!"));
+    EXPECT_TRUE(listFolder(deep + L"\\").empty());
+    EXPECT_EQ(deep + L"\\", setting(L"Path"));
+}
+
+TEST_F(ThereTest, RunUnsavedUsesTheChoiceButLeavesTheSettingsFile)
+{
+    std::wstring saved = folder(L"saved");
+    ASSERT_TRUE(standInSettingsProgram("1"));
+    ASSERT_TRUE(settings({{L"Path", saved + L"\\"}, {L"StartSetting", L"1"}}));
+    // The settings of this run only: no destination, so the dialog asks.
+    ASSERT_TRUE(temporarySettings({{L"Path", L""}, {L"StartSetting", L"1"}}));
+    std::string before;
+    ASSERT_TRUE(readSettingsBytes(sandbox, &before));
+    std::wstring item = file(L"letter.txt", "letter");
+    std::wstring chosen = folder(L"for this run");
+
+    driver::Program* program = nullptr;
+    ASSERT_TRUE(start(inQuotes(item), &program));
+    HWND dialog = folderDialog(*program, 20000);
+    ASSERT_TRUE(dialog) << "the run did not take the settings of tazu_tmp.ini";
+    ASSERT_TRUE(driver::chooseInFolderDialog(dialog, program->id, chosen));
+    EXPECT_TRUE(finishes(*program, L"Success."));
+    EXPECT_EQ(1u, backupsIn(chosen, L"letter", L".txt").size());
+    EXPECT_TRUE(listFolder(saved + L"\\").empty());
+    std::string after;
+    ASSERT_TRUE(readSettingsBytes(sandbox, &after));
+    EXPECT_EQ(before, after);
+}
+
+}  // namespace
+}  // namespace e2e

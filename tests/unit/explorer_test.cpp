@@ -1,0 +1,340 @@
+// Showing the output folder: raising an open window of the folder, or starting the file manager
+// with the new item selected and waiting for its window.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <tlhelp32.h>
+#include <winternl.h>
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "explorer.h"
+
+namespace {
+
+// ---- replaced platform calls ----
+
+struct FakeWindow {
+    const wchar_t* folder;
+    HWND window;
+    UINT showCmd;
+    int visibleFromRound;   // collection call (0 = the first) from which the window is listed
+};
+
+std::vector<FakeWindow> g_fakeWindows;
+int g_collectCalls = 0;
+std::vector<std::wstring> g_starts;
+std::vector<DWORD> g_pauses;
+
+int fakeCollect(ExplorerWindowList* list)
+{
+    int round = g_collectCalls++;
+    list->capacity = 256;
+    list->entries = static_cast<ExplorerWindowEntry*>(
+        HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(ExplorerWindowEntry) * 256));
+    for (const FakeWindow& fake : g_fakeWindows) {
+        if (round < fake.visibleFromRound) continue;
+        ExplorerWindowEntry* entry = &list->entries[list->count++];
+        wcscpy(entry->folderPath, fake.folder);
+        entry->window = fake.window;
+        entry->placement.length = sizeof(WINDOWPLACEMENT);
+        entry->placement.showCmd = fake.showCmd;
+    }
+    return 0;
+}
+
+void fakeStart(const wchar_t* program, const wchar_t* parameters)
+{
+    g_starts.push_back(std::wstring(program) + L"|" + parameters);
+}
+
+void fakePause(DWORD milliseconds)
+{
+    g_pauses.push_back(milliseconds);
+}
+
+class ExplorerShow : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        g_fakeWindows.clear();
+        g_collectCalls = 0;
+        g_starts.clear();
+        g_pauses.clear();
+        savedCollect_ = g_explorerCollect;
+        savedStart_ = g_explorerStart;
+        savedPause_ = g_explorerPause;
+        g_explorerCollect = fakeCollect;
+        g_explorerStart = fakeStart;
+        g_explorerPause = fakePause;
+    }
+
+    void TearDown() override
+    {
+        g_explorerCollect = savedCollect_;
+        g_explorerStart = savedStart_;
+        g_explorerPause = savedPause_;
+        for (HWND window : windows_) DestroyWindow(window);
+    }
+
+    HWND makeWindow(const wchar_t* title, int showCommand)
+    {
+        HWND window = CreateWindowExW(0, L"STATIC", title, WS_OVERLAPPEDWINDOW, 40, 40, 200, 120,
+                                      nullptr, nullptr, nullptr, nullptr);
+        if (!window) return nullptr;
+        windows_.push_back(window);
+        if (showCommand != SW_HIDE) ShowWindow(window, showCommand);
+        return window;
+    }
+
+    int (*savedCollect_)(ExplorerWindowList*) = nullptr;
+    void (*savedStart_)(const wchar_t*, const wchar_t*) = nullptr;
+    void (*savedPause_)(DWORD) = nullptr;
+    std::vector<HWND> windows_;
+};
+
+bool isTopmost(HWND window)
+{
+    return (GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
+}
+
+// True when `upper` lies above `lower` in the z-order.
+bool isAbove(HWND upper, HWND lower)
+{
+    for (HWND w = GetWindow(lower, GW_HWNDPREV); w; w = GetWindow(w, GW_HWNDPREV))
+        if (w == upper) return true;
+    return false;
+}
+
+TEST_F(ExplorerShow, NoWindowOfTheFolderStartsTheFileManagerAndWaitsForIt)
+{
+    struct Row {
+        const wchar_t* folder;
+        const wchar_t* item;
+        const wchar_t* start;
+    };
+    const Row rows[] = {
+        {L"C:\\Docs\\", L"report_20240305_140709.txt",
+         L"explorer.exe|/select,C:\\Docs\\report_20240305_140709.txt"},
+        {L"C:\\Docs", L"report.txt", L"explorer.exe|/select,C:\\Docs\\report.txt"},
+        {L"D:\\Backup\\", L"Project_1\\", L"explorer.exe|/select,D:\\Backup\\Project_1\\"},
+    };
+    HWND other = makeWindow(L"other", SW_HIDE);
+    g_fakeWindows = {{L"C:\\Docs2", other, SW_SHOWNORMAL, 0}, {L"C:\\", other, SW_SHOWNORMAL, 0}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(::testing::PrintToString(std::wstring(row.folder)));
+        g_starts.clear();
+        g_pauses.clear();
+        g_collectCalls = 0;
+        OpenFolderAndSelect(row.folder, row.item);
+        ASSERT_EQ(g_starts.size(), 1u);
+        EXPECT_EQ(g_starts[0], row.start);
+        // 101 waits of 100 ms, each followed by a look at the windows; the window never came.
+        EXPECT_EQ(g_pauses, std::vector<DWORD>(101, 100));
+        EXPECT_EQ(g_collectCalls, 102);
+    }
+    EXPECT_FALSE(IsWindowVisible(other));
+}
+
+TEST_F(ExplorerShow, NewWindowIsBroughtToFrontWhenItAppears)
+{
+    HWND explorer = makeWindow(L"new file manager", SW_SHOWNOACTIVATE);
+    HWND cover = makeWindow(L"cover", SW_SHOWNORMAL);
+    ASSERT_TRUE(explorer && cover);
+    SetWindowPos(cover, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    ASSERT_TRUE(isAbove(cover, explorer));
+    g_fakeWindows = {{L"c:\\DOCS", explorer, SW_SHOWNORMAL, 5}};
+
+    OpenFolderAndSelect(L"C:\\Docs\\", L"a.txt");
+    ASSERT_EQ(g_starts.size(), 1u);
+    EXPECT_EQ(g_pauses.size(), 5u);   // listed at the fifth look after the start
+    EXPECT_TRUE(isAbove(explorer, cover));
+    EXPECT_FALSE(isTopmost(explorer));
+}
+
+TEST_F(ExplorerShow, OpenWindowOfTheFolderIsRaisedInstead)
+{
+    struct Row {
+        const char* name;
+        int initialShow;      // how the window is before
+        UINT placement;       // show state that the collection reports
+        bool minimizedAfter;
+    };
+    const Row rows[] = {
+        {"hidden, normal placement", SW_HIDE, SW_SHOWNORMAL, false},
+        {"shown behind another", SW_SHOWNOACTIVATE, SW_SHOWNORMAL, false},
+        {"minimized", SW_SHOWMINNOACTIVE, SW_SHOWMINIMIZED, false},
+        {"minimized, reported as 6", SW_SHOWMINNOACTIVE, SW_MINIMIZE, false},
+        {"maximized", SW_SHOWMAXIMIZED, SW_SHOWMAXIMIZED, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        g_starts.clear();
+        g_pauses.clear();
+        HWND explorer = makeWindow(L"open file manager", row.initialShow);
+        HWND cover = makeWindow(L"cover", SW_SHOWNORMAL);
+        ASSERT_TRUE(explorer && cover);
+        g_fakeWindows = {{L"C:\\Other", cover, SW_SHOWNORMAL, 0},
+                         {L"c:\\docs\\sub", explorer, row.placement, 0}};
+
+        OpenFolderAndSelect(L"C:\\Docs\\Sub\\", L"a.txt");
+        EXPECT_TRUE(g_starts.empty());
+        EXPECT_TRUE(g_pauses.empty());
+        EXPECT_TRUE(IsWindowVisible(explorer));
+        EXPECT_EQ(IsIconic(explorer) != 0, row.minimizedAfter);
+        EXPECT_TRUE(isAbove(explorer, cover));
+        EXPECT_FALSE(isTopmost(explorer));
+    }
+}
+
+TEST(ExplorerBringToFront, EndsInFrontButNotTopmost)
+{
+    HWND back = CreateWindowExW(0, L"STATIC", L"back", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 100,
+                                100, nullptr, nullptr, nullptr, nullptr);
+    HWND front = CreateWindowExW(0, L"STATIC", L"front", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,
+                                 100, 100, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_TRUE(back && front);
+    SetWindowPos(front, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    RECT before;
+    GetWindowRect(back, &before);
+    bringToFront(back);
+    EXPECT_TRUE(isAbove(back, front));
+    EXPECT_FALSE(isTopmost(back));
+    RECT after;
+    GetWindowRect(back, &after);
+    EXPECT_TRUE(EqualRect(&before, &after));   // neither moved nor sized
+    DestroyWindow(front);
+    DestroyWindow(back);
+}
+
+// ---- the real platform under Wine ----
+
+bool runsUnderWine()
+{
+    return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+}
+
+TEST(ExplorerCollection, ListsOnlyFolderWindows)
+{
+    ExplorerWindowList list = {};
+    int rc = collectExplorerWindows(&list);
+    if (runsUnderWine()) {
+        // Wine registers no shell window collection: the enumeration cannot start.
+        EXPECT_EQ(rc, -1);
+        EXPECT_EQ(list.count, 0);
+    } else {
+        EXPECT_EQ(rc, 0);
+        for (int i = 0; i < list.count; ++i) {
+            SCOPED_TRACE(i);
+            EXPECT_NE(list.entries[i].folderPath[0], L'\0');
+        }
+    }
+    EXPECT_GE(list.capacity, 256);
+    freeExplorerWindowList(&list);
+    EXPECT_EQ(list.entries, nullptr);
+    EXPECT_EQ(list.count, 0);
+}
+
+std::set<DWORD> explorerProcesses()
+{
+    std::set<DWORD> pids;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return pids;
+    PROCESSENTRY32W entry = {};
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry))
+        if (_wcsicmp(entry.szExeFile, L"explorer.exe") == 0) pids.insert(entry.th32ProcessID);
+    CloseHandle(snapshot);
+    return pids;
+}
+
+// Command line of another process of the same bitness, read from its process parameters, or ""
+// when it cannot be read.
+std::wstring commandLineOf(HANDLE process)
+{
+    typedef NTSTATUS(NTAPI * QueryFn)(HANDLE, PROCESSINFOCLASS, PVOID, ULONG, PULONG);
+    QueryFn query = reinterpret_cast<QueryFn>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationProcess")));
+    if (!query) return L"";
+    PROCESS_BASIC_INFORMATION basic = {};
+    if (query(process, ProcessBasicInformation, &basic, sizeof(basic), nullptr) != 0) return L"";
+    PEB peb = {};
+    RTL_USER_PROCESS_PARAMETERS parameters = {};
+    if (!ReadProcessMemory(process, basic.PebBaseAddress, &peb, sizeof(peb), nullptr) ||
+        !ReadProcessMemory(process, peb.ProcessParameters, &parameters, sizeof(parameters), nullptr))
+        return L"";
+    std::wstring text(parameters.CommandLine.Length / sizeof(wchar_t), L'\0');
+    if (!ReadProcessMemory(process, parameters.CommandLine.Buffer, &text[0],
+                           parameters.CommandLine.Length, nullptr))
+        return L"";
+    return text;
+}
+
+void quickPause(DWORD)
+{
+    Sleep(10);
+}
+
+// Wine's collection is empty anyway, and each look at it can take seconds there.
+int emptyCollection(ExplorerWindowList*)
+{
+    return 0;
+}
+
+TEST(ExplorerStart, FileManagerIsStartedWithTheItemSelected)
+{
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    wchar_t folder[MAX_PATH];
+    _snwprintf(folder, MAX_PATH - 1, L"%svantrel_explorer_%lu", temp, GetCurrentProcessId());
+    folder[MAX_PATH - 1] = L'\0';
+    ASSERT_TRUE(CreateDirectoryW(folder, nullptr));
+    std::wstring item = std::wstring(folder) + L"\\shown item.txt";
+    HANDLE file = CreateFileW(item.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    CloseHandle(file);
+
+    std::set<DWORD> before = explorerProcesses();
+    void (*savedPause)(DWORD) = g_explorerPause;
+    int (*savedCollect)(ExplorerWindowList*) = g_explorerCollect;
+    g_explorerPause = quickPause;   // the real start, a shorter wait
+    g_explorerCollect = emptyCollection;
+    OpenFolderAndSelect(folder, L"shown item.txt");
+    g_explorerPause = savedPause;
+    g_explorerCollect = savedCollect;
+
+    // Find the file manager that was started and end it again. Wine may start its desktop
+    // process (also explorer.exe) on the way; that one stays.
+    std::wstring expected = L"/select," + item;
+    std::vector<std::wstring> seen;
+    bool found = false;
+    for (int attempt = 0; attempt < 50 && !found; ++attempt) {
+        for (DWORD pid : explorerProcesses()) {
+            if (before.count(pid)) continue;
+            HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ |
+                                             PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid);
+            if (!process) continue;
+            std::wstring commandLine = commandLineOf(process);
+            seen.push_back(commandLine);
+            if (commandLine.find(L"/select,") != std::wstring::npos) {
+                found = commandLine.find(expected) != std::wstring::npos;
+                TerminateProcess(process, 0);
+                WaitForSingleObject(process, 5000);
+                before.insert(pid);
+            }
+            CloseHandle(process);
+        }
+        if (!found) Sleep(100);
+    }
+    DeleteFileW(item.c_str());
+    RemoveDirectoryW(folder);
+
+    std::wstring lines;
+    for (const std::wstring& line : seen) lines += line + L"\n";
+    EXPECT_TRUE(found) << "no file manager started with " << ::testing::PrintToString(expected)
+                       << "; new explorer processes: " << ::testing::PrintToString(lines);
+}
+
+} // namespace
