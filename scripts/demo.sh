@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Demo: installs what is missing, builds, and lets TazuHere back up a sample file and a sample
-# folder under Wine. Prints the backups it made and saves a screenshot of the result window.
+# folder under Wine. Prints the backups it made and saves a screenshot of the result window;
+# then TazuHereZip archives the same sample and Info-ZIP unzip lists the archives.
 # Runs in a Wine prefix of its own below demo-output/, on the current display or, when there is
 # none, on a private Xvfb display. Usage: scripts/demo.sh
 set -eu
@@ -114,3 +115,20 @@ for b in "${backups[@]}"; do
   fi
 done
 echo "Screenshot of the result window: $shot"
+
+echo
+echo "== running TazuHereZip on the sample (ZIP archives through 7-zip32.dll)"
+cp build/win64/bin/TazuHereZip.exe build/win64/bin/7-zip32.dll "$programs/"
+# This run closes itself once done.
+printf '[Env]\r\nLang=ja\r\nAutoClose=1\r\n' | iconv -f UTF-8 -t UTF-16LE | { printf '\xff\xfe'; cat; } >"$settings/tazu.ini"
+timeout 120 wine "$programs/TazuHereZip.exe" "$file_win" "$folder_win" </dev/null >/dev/null 2>&1 || true
+mapfile -t archives < <(find "$sample" -maxdepth 1 -name '*.zip' | sort)
+if [ ${#archives[@]} -lt 2 ]; then
+  echo "  TazuHereZip made ${#archives[@]} of 2 archives"
+  exit 1
+fi
+echo "Archives made by TazuHereZip, as an outside reader (Info-ZIP unzip) lists them:"
+for a in "${archives[@]}"; do
+  echo
+  LC_ALL=C.UTF-8 unzip -l "$a"
+done

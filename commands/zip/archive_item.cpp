@@ -46,9 +46,11 @@ int buildArchiveCommandLine(const wchar_t* archivePath, const wchar_t* itemPath,
 int toUtf8CommandLine(const wchar_t* commandLine, char* out, size_t capacity)
 {
     if (capacity == 0) return -1;
-    // -1 as length converts the terminator too, so a result that fits includes it.
-    int bytes = WideCharToMultiByte(CP_UTF8, 0, commandLine, -1, out, static_cast<int>(capacity),
-                                    nullptr, nullptr);
+    // -1 as length converts the terminator too, so a result that fits includes it. A lone
+    // surrogate (legal in Windows names) must fail rather than become U+FFFD: the library would
+    // then read or write a different path than the one composed here.
+    int bytes = WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, commandLine, -1, out,
+                                    static_cast<int>(capacity), nullptr, nullptr);
     if (bytes <= 0) {
         out[0] = '\0';
         return -1;

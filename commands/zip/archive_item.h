@@ -27,7 +27,7 @@ int buildArchiveCommandLine(const wchar_t* archivePath, const wchar_t* itemPath,
                             wchar_t* out, size_t capacity);
 
 // UTF-8 form of a command line in kUtf8CommandLineBytes bytes, terminator included.
-// Returns 0, or -1 when the conversion fails or does not fit.
+// Returns 0, or -1 when the conversion fails (a lone surrogate included) or does not fit.
 int toUtf8CommandLine(const wchar_t* commandLine, char* out, size_t capacity);
 
 // The library as the programs call it; replaceable so that tests can play the library.

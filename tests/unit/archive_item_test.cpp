@@ -2,10 +2,13 @@
 // limit and the busy retries, with the library played by the test.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "archive_item.h"
+#include "message_box.h"
+#include "unit_support.h"
 
 namespace {
 
@@ -130,5 +133,153 @@ TEST(ArchiverRetries, BusyIsRetriedEvery500msAtMost601Calls)
         EXPECT_EQ("utf8=1", fake.events.front());
         EXPECT_EQ("run:cmd", fake.events[1]);
         g_fake = nullptr;
+    }
+}
+
+namespace {
+
+// A library that leaves a partial archive behind at every call, as a failing one may, and
+// records whether the archive path still exists at each wait and at the message.
+struct LeavingLibrary {
+    std::wstring archivePath;
+    std::vector<int> answers;
+    size_t runs = 0;
+    size_t utf8Switches = 0;
+    std::vector<bool> existsAtWait;
+    std::vector<ShownMessage> shown;
+    std::vector<bool> existsAtMessage;
+};
+LeavingLibrary* g_leaving = nullptr;
+
+int leavingSetUtf8(int)
+{
+    ++g_leaving->utf8Switches;
+    return 1;
+}
+int leavingRun(const char*)
+{
+    writeBytes(g_leaving->archivePath, "PK partial");
+    size_t index = std::min(g_leaving->runs, g_leaving->answers.size() - 1);
+    ++g_leaving->runs;
+    return g_leaving->answers[index];
+}
+void leavingSleep(DWORD)
+{
+    g_leaving->existsAtWait.push_back(fileExists(g_leaving->archivePath));
+}
+int leavingSink(UINT style, const wchar_t* title, const wchar_t* text)
+{
+    g_leaving->shown.push_back({style, title, text});
+    g_leaving->existsAtMessage.push_back(fileExists(g_leaving->archivePath));
+    return IDOK;
+}
+
+std::wstring formatted(const BilingualText& text, UiLanguage language, unsigned code, const std::wstring& item)
+{
+    wchar_t out[1024];
+    _snwprintf(out, 1024, pickText(text, language), code, item.c_str());
+    out[1023] = L'\0';
+    return out;
+}
+
+}  // namespace
+
+TEST(ArchiveItemOutcomes, FailuresDeleteTheArchivePathThenNameTheLibraryCode)
+{
+    struct Row {
+        const char* name;
+        std::vector<int> answers;
+        UiLanguage language;
+        int result;
+        size_t runs;
+        size_t waits;
+        bool message;       // the failure message with the last answer's code
+        bool archiveLeft;   // what the library left at the archive path is still there
+    };
+    const Row rows[] = {
+        {"success", {0}, UiEnglish, 0, 1, 0, false, true},
+        {"busy twice, then success", {kArchiverBusy, kArchiverBusy, 0}, UiEnglish, 0, 3, 2, false, true},
+        {"library error", {0x8012}, UiEnglish, -1, 1, 0, true, false},
+        {"library error, Japanese", {0x8012}, UiJapanese, -1, 1, 0, true, false},
+        {"busy, then an error", {kArchiverBusy, 0x8015}, UiEnglish, -1, 2, 1, true, false},
+        // 601 calls and a wait after each, the last one too (300.5 s in the product).
+        {"busy for all 601 calls", {kArchiverBusy}, UiEnglish, -1, 601, 601, true, false},
+        // A cancel in the library's window is the user's choice: no message, nothing removed.
+        {"cancelled", {kArchiverCancelled}, UiEnglish, -1, 1, 0, false, true},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        TempFolder temp;
+        const std::wstring item = temp / L"report.txt";
+        ASSERT_TRUE(writeBytes(item, "report"));
+        LeavingLibrary library;
+        library.archivePath = temp / L"report_20240305_140709.txt.zip";
+        library.answers = row.answers;
+        g_leaving = &library;
+        const ArchiverCalls saved = g_archiverCalls;
+        g_archiverCalls = {leavingSetUtf8, leavingRun, leavingSleep};
+        setMessageBoxSink(leavingSink);
+        WIN32_FIND_DATAW entry = entryOf(6, false);
+
+        int result = archiveItem(item.c_str(), library.archivePath.c_str(), &entry, row.language);
+
+        setMessageBoxSink(nullptr);
+        g_archiverCalls = saved;
+        g_leaving = nullptr;
+        EXPECT_EQ(row.result, result);
+        EXPECT_EQ(row.runs, library.runs);
+        EXPECT_EQ(row.waits, library.existsAtWait.size());
+        EXPECT_EQ(1u, library.utf8Switches);
+        EXPECT_EQ(row.archiveLeft, fileExists(library.archivePath));
+        // The archive path is never removed while the library may still be asked again.
+        for (size_t wait = 0; wait < library.existsAtWait.size(); ++wait) {
+            SCOPED_TRACE(::testing::Message() << "wait " << wait + 1);
+            EXPECT_TRUE(library.existsAtWait[wait]);
+        }
+        if (!row.message) {
+            EXPECT_TRUE(library.shown.empty());
+            continue;
+        }
+        ASSERT_EQ(1u, library.shown.size());
+        EXPECT_EQ(formatted(kArchiveFailedText, row.language, static_cast<unsigned>(row.answers.back()), item),
+                  library.shown[0].text);
+        EXPECT_EQ(static_cast<UINT>(MB_ICONERROR), library.shown[0].style & MB_ICONMASK);
+        EXPECT_FALSE(library.existsAtMessage[0]) << "deleted before the message";
+    }
+}
+
+TEST(ArchiveItemOutcomes, CommandLinesThatCannotBeUtf8NeverReachTheLibrary)
+{
+    struct Row { const char* name; std::wstring folder; std::wstring base; };
+    const std::wstring longJapanese(80, L'\x8cc7');
+    const Row rows[] = {
+        // A name with a lone surrogate: a lossy conversion would name another file.
+        {"lone surrogate", L"", std::wstring(L"memo\xD800")},
+        // Two paths of 80 + 80 Japanese characters need far more than 1040 bytes in UTF-8.
+        {"over 1040 bytes", longJapanese + L"\\", longJapanese},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        TempFolder temp;
+        const std::wstring item = temp / (row.folder + row.base + L".txt");
+        const std::wstring archive = temp / (row.folder + row.base + L"_20240305_140709.txt.zip");
+        LeavingLibrary library;
+        library.archivePath = archive;
+        library.answers = {0};
+        g_leaving = &library;
+        const ArchiverCalls saved = g_archiverCalls;
+        g_archiverCalls = {leavingSetUtf8, leavingRun, leavingSleep};
+        setMessageBoxSink(leavingSink);
+        WIN32_FIND_DATAW entry = entryOf(6, false);
+        EXPECT_EQ(-1, archiveItem(item.c_str(), archive.c_str(), &entry, UiEnglish));
+        setMessageBoxSink(nullptr);
+        g_archiverCalls = saved;
+        g_leaving = nullptr;
+
+        EXPECT_EQ(0u, library.utf8Switches);
+        EXPECT_EQ(0u, library.runs);
+        ASSERT_EQ(1u, library.shown.size());
+        EXPECT_EQ(L"ZIP format. Could not be converted to Unicode(UTF-8).\n\n" + item, library.shown[0].text);
+        EXPECT_FALSE(fileExists(archive));
     }
 }

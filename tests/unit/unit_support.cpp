@@ -1,12 +1,10 @@
-// Helpers of the unit tests; also the program name that the shared message boxes use as title.
+// Helpers of the unit tests.
 #include "unit_support.h"
 
 #include <atomic>
 #include <mutex>
 
 #include "message_box.h"
-
-const wchar_t* g_programName = L"VantrelUnit";
 
 namespace {
 std::atomic<unsigned> g_folderCounter{0};
