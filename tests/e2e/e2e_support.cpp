@@ -269,8 +269,10 @@ bool readSettingsBytes(const Sandbox& sandbox, std::string* bytes)
                                driver::Program** program)
 {
     driver::Program started;
-    if (!driver::start(sandbox->programFolder + programFile, tail, &started))
-        return ::testing::AssertionFailure() << "cannot start " << narrow(programFile);
+    if (!driver::start(sandbox->programFolder + programFile, tail, &started)) {
+        DWORD error = GetLastError();
+        return ::testing::AssertionFailure() << "cannot start " << narrow(programFile) << " (error " << error << ")";
+    }
     sandbox->programs.push_back(started);
     *program = &sandbox->programs.back();
     return ::testing::AssertionSuccess();
