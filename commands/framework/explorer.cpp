@@ -141,11 +141,11 @@ void freeExplorerWindowList(ExplorerWindowList* list)
 
 int collectExplorerWindows(ExplorerWindowList* list)
 {
-    if (!list->entries && growList(list) != 0) return -1;
+    if (!list->entries && growList(list) != 0) return kExplorerNoList;
 
     HRESULT init = CoInitialize(nullptr);
     IShellWindows* windows = nullptr;
-    int rc = -1;
+    int rc = kExplorerNoCollection;
     if (SUCCEEDED(CoCreateInstance(CLSID_ShellWindows, nullptr,
                                    CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER |
                                        CLSCTX_LOCAL_SERVER | CLSCTX_REMOTE_SERVER,
@@ -175,7 +175,8 @@ void OpenFolderAndSelect(const wchar_t* folder, const wchar_t* itemName)
     if (length > 0 && comparison[length - 1] == L'\\') comparison[length - 1] = L'\0';
 
     ExplorerWindowList list = {};
-    g_explorerCollect(&list);
+    // Without a first list nothing is opened at all.
+    if (g_explorerCollect(&list) == kExplorerNoList) return;
     const ExplorerWindowEntry* open = findFolderWindow(&list, comparison);
     if (open) {
         ShowWindow(open->window, raiseShowCommand(open->placement.showCmd));
@@ -192,10 +193,13 @@ void OpenFolderAndSelect(const wchar_t* folder, const wchar_t* itemName)
     for (int round = 0; round < kWindowWaitRounds; ++round) {
         g_explorerPause(kWindowWaitMilliseconds);
         ExplorerWindowList current = {};
-        g_explorerCollect(&current);
+        int collected = g_explorerCollect(&current);
         const ExplorerWindowEntry* shown = findFolderWindow(&current, comparison);
         HWND window = shown ? shown->window : nullptr;
         freeExplorerWindowList(&current);
+        // Without a collection the new window can never be seen: waiting the whole ten seconds
+        // would only hold back the end of the run.
+        if (!shown && (collected == kExplorerNoCollection || collected == kExplorerNoList)) return;
         if (shown) {
             bringToFront(window);
             return;

@@ -21,8 +21,13 @@ struct ExplorerWindowList {
     int capacity;
 };
 
-// Lists the folder windows of the shell's window collection into an empty list. Returns 0, or
-// -1 when the enumeration stopped early (what was found until then stays in the list).
+// Results of collectExplorerWindows besides 0 and -1.
+constexpr int kExplorerNoCollection = -2;  // the shell's window collection cannot be created
+constexpr int kExplorerNoList = -3;        // the list itself cannot be allocated
+
+// Lists the folder windows of the shell's window collection into an empty list. Returns 0, -1
+// when the enumeration stopped early (what was found until then stays in the list),
+// kExplorerNoCollection or kExplorerNoList (the list is then empty).
 int collectExplorerWindows(ExplorerWindowList* list);
 
 // Gives back the entries of a list and empties it.

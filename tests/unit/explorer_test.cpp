@@ -27,9 +27,14 @@ int g_collectCalls = 0;
 std::vector<std::wstring> g_starts;
 std::vector<DWORD> g_pauses;
 
+// What the fake collection answers from a given call on (0 = always a collection).
+int g_collectFailureFromRound = -1;
+int g_collectFailure = 0;
+
 int fakeCollect(ExplorerWindowList* list)
 {
     int round = g_collectCalls++;
+    if (g_collectFailure != 0 && round >= g_collectFailureFromRound) return g_collectFailure;
     list->capacity = 256;
     list->entries = static_cast<ExplorerWindowEntry*>(
         HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(ExplorerWindowEntry) * 256));
@@ -60,6 +65,8 @@ protected:
     {
         g_fakeWindows.clear();
         g_collectCalls = 0;
+        g_collectFailure = 0;
+        g_collectFailureFromRound = -1;
         g_starts.clear();
         g_pauses.clear();
         savedCollect_ = g_explorerCollect;
@@ -135,6 +142,40 @@ TEST_F(ExplorerShow, NoWindowOfTheFolderStartsTheFileManagerAndWaitsForIt)
         EXPECT_EQ(g_collectCalls, 102);
     }
     EXPECT_FALSE(IsWindowVisible(other));
+}
+
+TEST_F(ExplorerShow, WithoutACollectionTheFileManagerIsStartedButNotWaitedFor)
+{
+    struct Row {
+        const char* name;
+        int failure;
+        int fromRound;
+        size_t starts;
+        size_t pauses;
+    };
+    const Row rows[] = {
+        // No collection at all: a new window is opened, and one look shows it cannot be found.
+        {"no collection", kExplorerNoCollection, 0, 1, 1},
+        // The collection goes away during the wait: the wait ends there.
+        {"collection lost in round 5", kExplorerNoCollection, 5, 1, 5},
+        // The first list cannot be allocated: nothing is opened at all.
+        {"no first list", kExplorerNoList, 0, 0, 0},
+        // A list that cannot be allocated during the wait ends the wait.
+        {"no list in round 3", kExplorerNoList, 3, 1, 3},
+        // An enumeration that stops early still may have found the window later: keep waiting.
+        {"enumeration stopped early", -1, 0, 1, 101},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        g_starts.clear();
+        g_pauses.clear();
+        g_collectCalls = 0;
+        g_collectFailure = row.failure;
+        g_collectFailureFromRound = row.fromRound;
+        OpenFolderAndSelect(L"C:\\Docs\\", L"report.txt");
+        EXPECT_EQ(row.starts, g_starts.size());
+        EXPECT_EQ(row.pauses, g_pauses.size());
+    }
 }
 
 TEST_F(ExplorerShow, NewWindowIsBroughtToFrontWhenItAppears)
@@ -221,7 +262,7 @@ TEST(ExplorerCollection, ListsOnlyFolderWindows)
     int rc = collectExplorerWindows(&list);
     if (runsUnderWine()) {
         // Wine registers no shell window collection: the enumeration cannot start.
-        EXPECT_EQ(rc, -1);
+        EXPECT_EQ(rc, kExplorerNoCollection);
         EXPECT_EQ(list.count, 0);
     } else {
         EXPECT_EQ(rc, 0);
