@@ -112,29 +112,11 @@ protected:
     }
 
     // Selects a folder in the program's folder dialog and confirms it once the dialog shows the
-    // selection. When the tree does not follow the request (under load Wine's dialog sometimes
-    // keeps its first selection), the full path is typed into the edit box instead, as a user
-    // may do; the dialog takes a typed folder on OK.
+    // selection; cancels the dialog when it never does.
     ::testing::AssertionResult choose(HWND dialog, const driver::Program& program, const std::wstring& path)
     {
-        std::wstring name = path.substr(path.find_last_of(L'\\') + 1);
-        HWND edit = driver::folderDialogEdit(dialog);
-        HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, program.id);
-        if (!process) return ::testing::AssertionFailure() << "cannot reach the program";
-        size_t bytes = (path.size() + 1) * sizeof(wchar_t);
-        void* remote = VirtualAllocEx(process, nullptr, bytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
-        DWORD_PTR ignored = 0;
-        if (remote && WriteProcessMemory(process, remote, path.c_str(), bytes, nullptr))
-            SendMessageTimeoutW(dialog, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(remote),
-                                SMTO_ABORTIFHUNG, 5000, &ignored);
-        bool shown = driver::waitUntil([&] { return driver::text(edit) == name; }, 3000, 50);
-        if (remote) VirtualFreeEx(process, remote, 0, MEM_RELEASE);
-        CloseHandle(process);
-        if (!shown && !driver::setControlText(dialog, GetDlgCtrlID(edit), path))
-            return ::testing::AssertionFailure() << "cannot type " << narrow(path);
-        driver::pressButton(dialog, IDOK);
-        if (driver::waitGone(dialog, 5000)) return ::testing::AssertionSuccess();
-        return ::testing::AssertionFailure() << "the dialog stayed";
+        if (driver::chooseInFolderDialog(dialog, program.id, path)) return ::testing::AssertionSuccess();
+        return ::testing::AssertionFailure() << "the folder dialog did not select " << narrow(path);
     }
 
     // Places the stand-in settings program beside the command as TazuSetting.exe, with the

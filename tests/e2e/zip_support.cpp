@@ -142,28 +142,8 @@ void releaseThreads(std::vector<HANDLE>* held)
 
 ::testing::AssertionResult chooseFolderSurely(HWND dialog, DWORD processId, const std::wstring& folder)
 {
-    HWND edit = driver::folderDialogEdit(dialog);
-    if (!edit) return ::testing::AssertionFailure() << "the folder dialog has no edit box";
-    // BFFM_SETSELECTIONW takes a path in the dialog's own process.
-    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, processId);
-    if (!process) return ::testing::AssertionFailure() << "cannot open the program's process";
-    const size_t bytes = (folder.size() + 1) * sizeof(wchar_t);
-    void* remote = VirtualAllocEx(process, nullptr, bytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
-    DWORD_PTR answer = 0;
-    bool sent = remote && WriteProcessMemory(process, remote, folder.c_str(), bytes, nullptr) &&
-                SendMessageTimeoutW(dialog, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(remote),
-                                    SMTO_ABORTIFHUNG, 5000, &answer);
-    // Confirm only once the dialog shows the folder as its selection; otherwise cancel, so that
-    // nothing lands in whatever folder was preselected.
-    const std::wstring name = folder.substr(folder.find_last_of(L'\\') + 1);
-    bool selected = sent && driver::waitUntil([&] { return driver::text(edit) == name; }, 10000, 50);
-    driver::pressButton(dialog, selected ? IDOK : IDCANCEL);
-    driver::waitGone(dialog, 5000);
-    if (remote) VirtualFreeEx(process, remote, 0, MEM_RELEASE);
-    CloseHandle(process);
-    if (!selected) return ::testing::AssertionFailure() << "the dialog did not select " << narrow(folder) << " (shows \""
-                                                        << narrow(driver::text(edit)) << "\")";
-    return ::testing::AssertionSuccess();
+    if (driver::chooseInFolderDialog(dialog, processId, folder)) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "the dialog did not select " << narrow(folder);
 }
 
 bool readMessageBoxLooking(HWND box, driver::IconKind icon, driver::MessageBoxInfo* info)

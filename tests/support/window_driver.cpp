@@ -547,18 +547,21 @@ bool chooseInFolderDialog(HWND dialog, DWORD processId, const std::wstring& fold
     }
     auto shown = [&](DWORD timeoutMs) { return !edit || waitUntil([&] { return text(edit) == name; }, timeoutMs, 50); };
     bool selected = false;
-    if (ok) {
+    // Under load Wine's dialog sometimes drops a selection request while it still fills its
+    // tree; asking again is harmless, and it never confirms a folder it does not show.
+    for (int attempt = 0; ok && !selected && attempt < 6; ++attempt) {
         DWORD_PTR result = 0;
         SendMessageTimeoutW(dialog, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(remote), SMTO_ABORTIFHUNG,
                             5000, &result);
-        selected = shown(2000);
+        selected = shown(1500);
+        // Wine's dialog does not always find a path it is given (it walks its tree from the
+        // first visible item); a folder next to the current selection can be picked in the tree.
+        if (!selected && tree) selected = selectNearbyTreeItem(process, tree, name) && shown(1500);
     }
-    // Wine's dialog does not always find a path it is given (it walks its tree from the first
-    // visible item); a folder next to the current selection can be picked in the tree itself.
-    if (ok && !selected && tree) selected = selectNearbyTreeItem(process, tree, name) && shown(3000);
-    if (ok && selected) {
+    if (ok) {
+        // Never confirm whatever happens to be preselected: cancel when the folder is not shown.
         Sleep(100);
-        ok = pressButton(dialog, IDOK);
+        ok = pressButton(dialog, selected ? IDOK : IDCANCEL);
         if (ok) waitGone(dialog, 5000);
     }
     if (remote) VirtualFreeEx(process, remote, 0, MEM_RELEASE);
