@@ -96,19 +96,7 @@ protected:
     // The next folder dialog of the program.
     HWND folderDialog(const driver::Program& program, DWORD timeoutMs = 10000)
     {
-        constexpr int kBrowseTitleId = 14146;
-        HWND found = nullptr;
-        driver::waitUntil([&] {
-            for (HWND window : driver::windowsOf(program.id)) {
-                if (driver::className(window) == L"#32770" && GetDlgItem(window, kBrowseTitleId) &&
-                    driver::folderDialogEdit(window)) {
-                    found = window;
-                    return true;
-                }
-            }
-            return false;
-        }, timeoutMs);
-        return found;
+        return driver::findFolderDialog(program.id, timeoutMs);
     }
 
     // Selects a folder in the program's folder dialog and confirms it once the dialog shows the

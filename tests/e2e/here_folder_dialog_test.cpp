@@ -6,25 +6,13 @@
 namespace e2e {
 namespace {
 
-constexpr int kBrowseTitleId = 14146;  // the dialog's static text with the program's title
 
 class HereFolderDialog : public HereTest {
 protected:
     // The next folder dialog of the program.
     HWND folderDialog(const driver::Program& program, DWORD timeoutMs = 10000)
     {
-        HWND found = nullptr;
-        driver::waitUntil([&] {
-            for (HWND window : driver::windowsOf(program.id)) {
-                if (driver::className(window) == L"#32770" && GetDlgItem(window, kBrowseTitleId) &&
-                    driver::folderDialogEdit(window)) {
-                    found = window;
-                    return true;
-                }
-            }
-            return false;
-        }, timeoutMs);
-        return found;
+        return driver::findFolderDialog(program.id, timeoutMs);
     }
 
     std::vector<std::wstring> backupsIn(const std::wstring& folder, const std::wstring& base, const std::wstring& extension)
@@ -61,7 +49,7 @@ TEST_F(HereFolderDialog, AsksOnceAndSendsEveryItemToTheChosenFolder)
         ASSERT_TRUE(start(inQuotes(first) + L" " + inQuotes(second) + L" " + inQuotes(third), &program));
         HWND dialog = folderDialog(*program);
         ASSERT_TRUE(dialog);
-        EXPECT_EQ(c.title, driver::controlText(dialog, kBrowseTitleId));
+        EXPECT_EQ(c.title, driver::controlText(dialog, driver::kFolderDialogTitleId));
         // The first item's own folder is preselected.
         EXPECT_EQ(std::wstring(L"items_") + c.lang, driver::text(driver::folderDialogEdit(dialog)));
         ASSERT_TRUE(driver::chooseInFolderDialog(dialog, program->id, chosen))

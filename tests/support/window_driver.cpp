@@ -469,6 +469,21 @@ std::wstring toolText(DWORD processId, HWND tooltip, HWND toolWindow, UINT_PTR t
 
 // ---- Folder dialog ----
 
+HWND findFolderDialog(DWORD processId, DWORD timeoutMs)
+{
+    HWND found = nullptr;
+    waitUntil([&] {
+        for (HWND window : windowsOf(processId)) {
+            if (className(window) == L"#32770" && GetDlgItem(window, kFolderDialogTitleId) && folderDialogEdit(window)) {
+                found = window;
+                return true;
+            }
+        }
+        return false;
+    }, timeoutMs);
+    return found;
+}
+
 HWND folderDialogEdit(HWND dialog)
 {
     for (HWND child : childrenOf(dialog)) {

@@ -92,7 +92,12 @@ std::wstring toolText(DWORD processId, HWND tooltip, HWND toolWindow, UINT_PTR t
 
 // ---- Folder dialog ----
 
-// Selects a folder in a folder dialog (SHBrowseForFolder) of another process and confirms it.
+// Static text of the folder dialog that holds the caller's title.
+constexpr int kFolderDialogTitleId = 14146;
+// The next folder dialog (SHBrowseForFolder with an edit box) of a process, or null on timeout.
+HWND findFolderDialog(DWORD processId, DWORD timeoutMs);
+// Selects a folder in a folder dialog of another process and confirms it once the dialog shows
+// it; cancels the dialog and returns false when it never does.
 bool chooseInFolderDialog(HWND dialog, DWORD processId, const std::wstring& folder);
 // The folder dialog's edit box (empty when it has none).
 HWND folderDialogEdit(HWND dialog);
