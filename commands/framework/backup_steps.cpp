@@ -51,14 +51,50 @@ int collisionOrFail(BackupItem* item, const wchar_t* newPath)
     return applyCollisionRule(newPath, &item->collisions, &g_settings) == CollisionGiveUp ? PassFail : PassAgain;
 }
 
-// Buffer of a single path for the shell's file operations: ends with two zero characters.
+// Buffer of a single path for the shell's file operations: ends with two zero characters. A
+// folder's path ends with a backslash; given so, the shell would copy the folder into a new
+// folder of that name instead of making the new folder the copy, so it goes.
 void shellPathList(wchar_t* out, size_t capacity, const wchar_t* path)
 {
     memset(out, 0, capacity * sizeof(wchar_t));
     copyText(out, capacity - 1, path);
+    removeTrailingBackslash(out);
 }
 
 }  // namespace
+
+int shellFileOperation(UINT operation, const wchar_t* from, const wchar_t* to, FILEOP_FLAGS flags)
+{
+    wchar_t fromList[kPathChars + 1];
+    wchar_t toList[kPathChars + 1];
+    shellPathList(fromList, kPathChars + 1, from);
+    shellPathList(toList, kPathChars + 1, to ? to : L"");
+
+    SHFILEOPSTRUCTW request;
+    memset(&request, 0, sizeof request);
+    request.hwnd = nullptr;
+    request.wFunc = operation;
+    request.pFrom = fromList;
+    request.pTo = to ? toList : nullptr;
+    request.fFlags = flags;
+    return SHFileOperationW(&request) == 0 ? 0 : -1;
+}
+
+int composeFreeNewPath(BackupItem* item, OutputKind output, wchar_t* newPath, size_t capacity)
+{
+    size_t length = 0;
+    if (composeBackupPath(g_run.destinationFolder, &item->parts, item->kind, output, &g_settings, newPath,
+                          capacity, &length) != NamingOk) {
+        showSerialOverflowMessage(language());
+        return PassFail;
+    }
+    copyText(g_run.lastNewPath, kPathChars, newPath);
+    if (checkNewPathLength(newPath, length, item->kind, output, language()) != 0) return PassFail;
+
+    int step = applyCollisionRule(newPath, &item->collisions, &g_settings);
+    if (step == CollisionGiveUp) return PassFail;
+    return step == CollisionRetry ? PassAgain : PassGoOn;
+}
 
 void setBeforeOperationHook(BeforeOperationHook hook)
 {
@@ -245,18 +281,9 @@ int runBackupLoop(BackupItem* item, DestinationRule destination, OutputKind outp
         if (step != PassGoOn) return -1;
 
         wchar_t newPath[kComposedPathChars];
-        size_t length = 0;
-        if (composeBackupPath(g_run.destinationFolder, &item->parts, item->kind, output, &g_settings, newPath,
-                              kComposedPathChars, &length) != NamingOk) {
-            showSerialOverflowMessage(language());
-            return -1;
-        }
-        copyText(g_run.lastNewPath, kPathChars, newPath);
-        if (checkNewPathLength(newPath, length, item->kind, output, language()) != 0) return -1;
-
-        step = applyCollisionRule(newPath, &item->collisions, &g_settings);
-        if (step == CollisionGiveUp) return -1;
-        if (step == CollisionRetry) continue;
+        step = composeFreeNewPath(item, output, newPath, kComposedPathChars);
+        if (step == PassAgain) continue;
+        if (step != PassGoOn) return -1;
 
         int tested = writeTest(newPath, writeKind, g_run.destinationFolder, item->errorText, kErrorTextChars);
         if (tested == kNewPathTaken) {
@@ -283,33 +310,9 @@ int runBackupLoop(BackupItem* item, DestinationRule destination, OutputKind outp
 int copyToNewPath(const BackupItem* item, const wchar_t* newPath)
 {
     if (pathExists(newPath)) return kNewPathTaken;
-
-    wchar_t from[kPathChars + 1];
-    wchar_t to[kPathChars + 1];
-    shellPathList(from, kPathChars + 1, item->path);
-    shellPathList(to, kPathChars + 1, newPath);
-    // A folder's new path ends with a backslash; given so, the shell would copy the folder into
-    // a new folder of that name instead of making the new folder the copy.
-    removeTrailingBackslash(to);
-
-    SHFILEOPSTRUCTW copy;
-    memset(&copy, 0, sizeof copy);
-    copy.hwnd = nullptr;
-    copy.wFunc = FO_COPY;
-    copy.pFrom = from;
-    copy.pTo = to;
-    copy.fFlags = FOF_ALLOWUNDO;
-    if (SHFileOperationW(&copy) == 0) return 0;
-
+    if (shellFileOperation(FO_COPY, item->path, newPath, FOF_ALLOWUNDO) == 0) return 0;
     // The path was free when the copy began, so whatever lies there now is the failed copy's.
-    if (pathExists(newPath)) {
-        SHFILEOPSTRUCTW removal;
-        memset(&removal, 0, sizeof removal);
-        removal.wFunc = FO_DELETE;
-        removal.pFrom = to;
-        removal.fFlags = FOF_NOCONFIRMATION;
-        SHFileOperationW(&removal);
-    }
+    if (pathExists(newPath)) shellFileOperation(FO_DELETE, newPath, nullptr, FOF_NOCONFIRMATION);
     return -1;
 }
 

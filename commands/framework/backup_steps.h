@@ -10,6 +10,7 @@
 #pragma once
 #include <stddef.h>
 #include <windows.h>
+#include <shellapi.h>
 #include "naming.h"
 #include "paths.h"
 
@@ -83,6 +84,16 @@ int writeTest(const wchar_t* newPath, ItemKind kind, const wchar_t* destinationF
 // types folders that do not exist. Returns PassAgain with the chosen folder set (ending with a
 // backslash), or PassFail when the dialog was cancelled.
 int reselectAfterFailedWriteTest(const wchar_t* errorText, const wchar_t* newPath);
+
+// Composition step of a pass, after the destination rule: composes the new path into newPath
+// (and g_run.lastNewPath), checks its length and applies the collision rule. Returns PassGoOn
+// with a free new path, PassAgain (compose again; any wait is done) or PassFail (message shown).
+int composeFreeNewPath(BackupItem* item, OutputKind output, wchar_t* newPath, size_t capacity);
+
+// One shell file operation (FO_COPY, FO_RENAME or FO_DELETE; `to` null for a deletion) on a
+// single item, without owner window. Paths lose one trailing backslash, so a folder's new path
+// names the folder itself. Returns 0 when the shell reports success, else -1.
+int shellFileOperation(UINT operation, const wchar_t* from, const wchar_t* to, FILEOP_FLAGS flags);
 
 // Shell copy of the item to the new path (the shell shows its own progress, confirmations and
 // errors; the copy can be undone). On failure it removes what the copy created. It never

@@ -2,42 +2,12 @@
 // dialog, no write test: a rename that the system refuses is reported by the shell.
 #include "rename.h"
 
-#include <windows.h>
-#include <shellapi.h>
 #include <string.h>
 
 #include "backup_steps.h"
 #include "naming.h"
 #include "run_state.h"
 #include "settings.h"
-
-namespace {
-
-// Shell rename of the item; the shell shows its own confirmations and errors, and the rename
-// can be undone in the file manager. Returns 0 or -1.
-int renameThroughShell(const wchar_t* itemPath, const wchar_t* newPath)
-{
-    // Path lists of the shell's file operations end with two zero characters.
-    wchar_t from[kPathChars + 1];
-    wchar_t to[kPathChars + 1];
-    memset(from, 0, sizeof from);
-    memset(to, 0, sizeof to);
-    copyText(from, kPathChars, itemPath);
-    copyText(to, kPathChars, newPath);
-    // A folder's new path ends with a backslash; the shell wants the folder's name.
-    removeTrailingBackslash(to);
-
-    SHFILEOPSTRUCTW rename;
-    memset(&rename, 0, sizeof rename);
-    rename.hwnd = nullptr;
-    rename.wFunc = FO_RENAME;
-    rename.pFrom = from;
-    rename.pTo = to;
-    rename.fFlags = FOF_ALLOWUNDO;
-    return SHFileOperationW(&rename) == 0 ? 0 : -1;
-}
-
-} // namespace
 
 int RunCoreAction(const wchar_t* itemPath)
 {
@@ -53,21 +23,12 @@ int RunCoreAction(const wchar_t* itemPath)
         }
 
         wchar_t newPath[kComposedPathChars];
-        size_t length = 0;
-        if (composeBackupPath(g_run.destinationFolder, &item.parts, item.kind, OutputCopyOrRename,
-                              &g_settings, newPath, kComposedPathChars, &length) != NamingOk) {
-            showSerialOverflowMessage(g_settings.language);
-            return -1;
-        }
-        copyText(g_run.lastNewPath, kPathChars, newPath);
-        if (checkNewPathLength(newPath, length, item.kind, OutputCopyOrRename, g_settings.language) != 0)
-            return -1;
+        int step = composeFreeNewPath(&item, OutputCopyOrRename, newPath, kComposedPathChars);
+        if (step == PassAgain) continue;
+        if (step != PassGoOn) return -1;
 
-        int step = applyCollisionRule(newPath, &item.collisions, &g_settings);
-        if (step == CollisionGiveUp) return -1;
-        if (step == CollisionRetry) continue;
-
-        if (renameThroughShell(item.path, newPath) != 0) return -1;
+        // The shell shows its own confirmations and errors; the rename can be undone.
+        if (shellFileOperation(FO_RENAME, item.path, newPath, FOF_ALLOWUNDO) != 0) return -1;
         if (item.kind == ItemFile) checkVirtualStore(newPath);
         return 0;
     }
