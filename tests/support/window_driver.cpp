@@ -55,11 +55,11 @@ std::vector<HWND> childrenOf(HWND parent)
     return context.children;
 }
 
-// Screen image of a rectangle as 32-bit pixels.
-bool captureScreen(const RECT& area, std::vector<DWORD>* pixels)
+// Draws into a 32-bit top-down bitmap of the given size and returns its pixels; `draw` gets a
+// memory device context with the bitmap selected and says whether it succeeded.
+template <typename Draw>
+bool drawToPixels(int width, int height, Draw draw, std::vector<DWORD>* pixels)
 {
-    int width = area.right - area.left, height = area.bottom - area.top;
-    if (width <= 0 || height <= 0) return false;
     HDC screen = GetDC(nullptr);
     HDC memory = CreateCompatibleDC(screen);
     BITMAPINFO info = {};
@@ -71,42 +71,38 @@ bool captureScreen(const RECT& area, std::vector<DWORD>* pixels)
     void* bits = nullptr;
     HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
     HGDIOBJ old = SelectObject(memory, bitmap);
-    BOOL copied = BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY);
+    bool drawn = bitmap && draw(memory, screen);
     GdiFlush();
-    if (copied) pixels->assign(static_cast<DWORD*>(bits), static_cast<DWORD*>(bits) + width * height);
+    if (drawn) pixels->assign(static_cast<DWORD*>(bits), static_cast<DWORD*>(bits) + width * height);
     SelectObject(memory, old);
     DeleteObject(bitmap);
     DeleteDC(memory);
     ReleaseDC(nullptr, screen);
-    return copied != FALSE;
+    return drawn;
+}
+
+// Screen image of a rectangle as 32-bit pixels.
+bool captureScreen(const RECT& area, std::vector<DWORD>* pixels)
+{
+    int width = area.right - area.left, height = area.bottom - area.top;
+    if (width <= 0 || height <= 0) return false;
+    return drawToPixels(width, height, [&](HDC memory, HDC screen) {
+        return BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY) != FALSE;
+    }, pixels);
 }
 
 // The system icon drawn on a background colour, as a message box shows it.
 std::vector<DWORD> referenceIcon(LPCWSTR id, int width, int height, COLORREF background)
 {
     std::vector<DWORD> pixels;
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    RECT all = {0, 0, width, height};
-    HBRUSH brush = CreateSolidBrush(background);
-    FillRect(memory, &all, brush);
-    DeleteObject(brush);
-    DrawIconEx(memory, 0, 0, LoadIconW(nullptr, id), width, height, 0, nullptr, DI_NORMAL);
-    GdiFlush();
-    pixels.assign(static_cast<DWORD*>(bits), static_cast<DWORD*>(bits) + width * height);
-    SelectObject(memory, old);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
+    drawToPixels(width, height, [&](HDC memory, HDC) {
+        RECT all = {0, 0, width, height};
+        HBRUSH brush = CreateSolidBrush(background);
+        FillRect(memory, &all, brush);
+        DeleteObject(brush);
+        DrawIconEx(memory, 0, 0, LoadIconW(nullptr, id), width, height, 0, nullptr, DI_NORMAL);
+        return true;
+    }, &pixels);
     return pixels;
 }
 
