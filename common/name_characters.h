@@ -1,0 +1,23 @@
+// Characters that a user's free text may not hold: the texts added around a backup name become
+// part of a file name, and a destination folder becomes part of a path. The settings program
+// refuses such texts when they are entered, and the commands refuse them again when a settings
+// file was edited by hand.
+#pragma once
+#include <stddef.h>
+
+enum ForbiddenCharacterForm {
+    NamePartCharacters,     // a part of a file name: no path separators, colons or wildcards
+    FolderPathCharacters,   // a folder path: "\", "/" and ":" are allowed
+};
+
+// Room for the list of every forbidden character (16 tokens of at most 2 characters, each with
+// its blank) and the terminator.
+constexpr size_t kForbiddenListChars = 64;
+
+// Lists the forbidden characters that the text holds, in a fixed order (\ / : * ? " < > | and the
+// control characters 7, 8, 12, 10, 13, 9, 11), each at most once, as its token followed by one
+// blank; a control character's token is its two-character escape ("\a", "\b", "\f", "\n", "\r",
+// "\t", "\v"). Returns the number of different forbidden characters found: 0 when the text may be
+// used (the list is then empty).
+int listForbiddenCharacters(const wchar_t* text, ForbiddenCharacterForm form, wchar_t* list,
+                            size_t capacity);
