@@ -255,3 +255,12 @@ int prepareHistoryEntry(wchar_t* text, UiLanguage language, bool* removedControl
     }
     return 0;
 }
+
+HistoryKeyAction historyKeyAction(unsigned virtualKey, bool control, bool shift, bool alt,
+                                  const wchar_t* focusClass)
+{
+    if (virtualKey == VK_RETURN || virtualKey == VK_ESCAPE) return SwallowKey;
+    if (virtualKey == 'A' && control && !shift && !alt && focusClass && _wcsicmp(focusClass, L"EDIT") == 0)
+        return SelectAllAndSwallow;
+    return PassKey;
+}

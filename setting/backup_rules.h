@@ -58,3 +58,14 @@ void updateDestinationHistory(wchar_t* path, size_t pathCapacity,
 // stored, else -1 with the message to show.
 int prepareHistoryEntry(wchar_t* text, UiLanguage language, bool* removedControls, wchar_t* message,
                         size_t capacity);
+
+// What the keyboard filter of the destination history dialog does with a key press: Enter and
+// Escape neither press a button nor close a window, and Ctrl+A (without Shift or Alt) in an edit
+// control selects its whole text.
+enum HistoryKeyAction {
+    PassKey,
+    SwallowKey,
+    SelectAllAndSwallow,
+};
+HistoryKeyAction historyKeyAction(unsigned virtualKey, bool control, bool shift, bool alt,
+                                  const wchar_t* focusClass);

@@ -37,23 +37,17 @@ bool keyDown(int virtualKey)
     return (GetKeyState(virtualKey) & 0x8000) != 0;
 }
 
-// Ctrl+A in an edit control selects its whole text.
-bool selectAllOfFocusedEdit()
-{
-    if (!keyDown(VK_CONTROL) || keyDown(VK_SHIFT) || keyDown(VK_MENU)) return false;
-    HWND focus = GetFocus();
-    wchar_t cls[16] = L"";
-    if (!focus || !GetClassNameW(focus, cls, 16) || _wcsicmp(cls, L"EDIT") != 0) return false;
-    SendMessageW(focus, EM_SETSEL, 0, -1);
-    return true;
-}
-
 LRESULT CALLBACK keyFilter(int code, WPARAM wParam, LPARAM lParam)
 {
     const MSG* message = reinterpret_cast<const MSG*>(lParam);
     if (code >= 0 && message && message->message == WM_KEYDOWN) {
-        if (message->wParam == VK_RETURN || message->wParam == VK_ESCAPE) return 1;
-        if (message->wParam == 'A' && selectAllOfFocusedEdit()) return 1;
+        HWND focus = GetFocus();
+        wchar_t focusClass[16] = L"";
+        if (focus) GetClassNameW(focus, focusClass, 16);
+        HistoryKeyAction action = historyKeyAction(static_cast<unsigned>(message->wParam), keyDown(VK_CONTROL),
+                                                   keyDown(VK_SHIFT), keyDown(VK_MENU), focusClass);
+        if (action == SelectAllAndSwallow) SendMessageW(focus, EM_SETSEL, 0, -1);
+        if (action != PassKey) return 1;
     }
     return CallNextHookEx(g_keyFilter, code, wParam, lParam);
 }

@@ -251,6 +251,59 @@ TEST_F(SettingWindowTest, CancelClosingAndEscapeSaveNothing)
     }
 }
 
+TEST_F(SettingWindowTest, BrowseSetsTheDestinationFromTheFolderDialog)
+{
+    std::wstring saved = sandbox.data + L"saved";
+    std::wstring picked = sandbox.data + L"picked";
+    ASSERT_TRUE(makeFolders(saved) && makeFolders(picked));
+    ASSERT_TRUE(settings({{L"Tab", L"1"}, {L"Path", saved}}));
+    SettingWindow window;
+    ASSERT_TRUE(open(&window));
+
+    // Cancelled: the field shows the destination of the settings again, not what was typed.
+    ASSERT_TRUE(driver::setControlText(window.backup, IDC_BACKUP_DEST, L"typed"));
+    ASSERT_TRUE(driver::pressButton(window.backup, IDC_BACKUP_BROWSE));
+    HWND dialog = driver::findFolderDialog(window.program->id, 10000);
+    ASSERT_TRUE(dialog);
+    EXPECT_EQ(driver::controlText(dialog, driver::kFolderDialogTitleId), L"Please select backup folder");
+    // The dialog starts at the destination of the settings.
+    EXPECT_EQ(driver::text(driver::folderDialogEdit(dialog)), L"saved");
+    ASSERT_TRUE(driver::pressButton(dialog, IDCANCEL));
+    ASSERT_TRUE(driver::waitGone(dialog, 5000));
+    EXPECT_TRUE(driver::waitUntil([&] { return driver::controlText(window.backup, IDC_BACKUP_DEST) == saved + L"\\"; }, 3000));
+
+    // Chosen: the folder becomes the destination at once.
+    ASSERT_TRUE(driver::pressButton(window.backup, IDC_BACKUP_BROWSE));
+    dialog = driver::findFolderDialog(window.program->id, 10000);
+    ASSERT_TRUE(dialog);
+    ASSERT_TRUE(driver::chooseInFolderDialog(dialog, window.program->id, picked));
+    EXPECT_TRUE(driver::waitUntil([&] { return driver::controlText(window.backup, IDC_BACKUP_DEST) == picked; }, 3000))
+        << narrow(driver::controlText(window.backup, IDC_BACKUP_DEST));
+    ASSERT_TRUE(driver::pressButton(window.main, IDC_MAIN_CANCEL));
+    EXPECT_TRUE(endsWith(*window.program, 0, 10000));
+}
+
+TEST_F(SettingWindowTest, BrowseToATypedFolderThatDoesNotExistEmptiesTheDestination)
+{
+    ASSERT_TRUE(settings({{L"Tab", L"1"}, {L"Path", sandbox.data}}));
+    SettingWindow window;
+    ASSERT_TRUE(open(&window));
+    ASSERT_TRUE(driver::pressButton(window.backup, IDC_BACKUP_BROWSE));
+    HWND dialog = driver::findFolderDialog(window.program->id, 10000);
+    ASSERT_TRUE(dialog);
+    std::wstring missing = sandbox.data + L"no such folder";
+    SendMessageW(driver::folderDialogEdit(dialog), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(missing.c_str()));
+    driver::pressButton(dialog, IDOK);
+    HWND box = driver::findMessageBox(window.program->id, 3000);
+    if (!box) {
+        ASSERT_TRUE(driver::waitGone(dialog, 5000));
+        GTEST_SKIP() << "Wine's folder dialog does not validate a typed folder (no BFFM_VALIDATEFAILED)";
+    }
+    EXPECT_TRUE(answerMessageBox(*window.program, kSettingTitle, L"Selected folder does not exist.", driver::IconWarning, IDOK));
+    EXPECT_TRUE(driver::waitUntil([&] { return driver::controlText(window.backup, IDC_BACKUP_DEST).empty(); }, 3000));
+    EXPECT_FALSE(exists(missing));
+}
+
 TEST_F(SettingWindowTest, RowIconsTakeTheSizeOfTheDisplay)
 {
     SettingWindow window;

@@ -347,6 +347,37 @@ TEST(HistoryEntry, ControlCodesGoAndFolderPathsAreChecked)
     }
 }
 
+// ---- Keys in the history dialog ----
+
+TEST(HistoryKeys, EnterAndEscapeAreSwallowedCtrlASelectsAnEditText)
+{
+    struct Row {
+        unsigned key;
+        bool control, shift, alt;
+        const wchar_t* focusClass;
+        HistoryKeyAction action;
+    };
+    const Row rows[] = {
+        {VK_RETURN, false, false, false, L"SysListView32", SwallowKey},
+        {VK_ESCAPE, false, false, false, L"Button", SwallowKey},
+        {VK_RETURN, true, false, false, L"Edit", SwallowKey},
+        {'A', true, false, false, L"Edit", SelectAllAndSwallow},
+        {'A', true, false, false, L"EDIT", SelectAllAndSwallow},
+        {'A', true, true, false, L"Edit", PassKey},
+        {'A', true, false, true, L"Edit", PassKey},
+        {'A', false, false, false, L"Edit", PassKey},
+        {'A', true, false, false, L"SysListView32", PassKey},
+        {'A', true, false, false, L"", PassKey},
+        {'B', true, false, false, L"Edit", PassKey},
+        {VK_TAB, false, false, false, L"Edit", PassKey},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(std::to_string(row.key) + (row.control ? " ctrl" : "") + (row.shift ? " shift" : "") +
+                     (row.alt ? " alt" : "") + " in " + utf8(row.focusClass));
+        EXPECT_EQ(historyKeyAction(row.key, row.control, row.shift, row.alt, row.focusClass), row.action);
+    }
+}
+
 // ---- Row icons ----
 
 TEST(RowIcons, SizeClassAndSideFollowTheDpi)
