@@ -32,6 +32,27 @@ int selectedIndex(HWND page, int id)
     return static_cast<int>(sendItem(page, id, CB_GETCURSEL));
 }
 
+// The pull-downs are narrower than their longest choice: the opened list is made as wide as
+// its texts so that every choice can be read.
+void widenDroppedList(HWND combo, UiLanguage language)
+{
+    HDC dc = GetDC(combo);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(combo, WM_GETFONT, 0, 0)));
+    int widest = 0;
+    for (int choice = 0; choice < kAddStringChoiceCount; ++choice) {
+        const wchar_t* text = addStringChoiceText(choice, language);
+        SIZE size = {};
+        GetTextExtentPoint32W(dc, text, static_cast<int>(wcslen(text)), &size);
+        if (size.cx > widest) widest = size.cx;
+    }
+    SelectObject(dc, old);
+    ReleaseDC(combo, dc);
+    RECT own;
+    GetWindowRect(combo, &own);
+    int wanted = widest + 2 * GetSystemMetrics(SM_CXEDGE) + 8;
+    SendMessageW(combo, CB_SETDROPPEDWIDTH, wanted > own.right - own.left ? wanted : own.right - own.left, 0);
+}
+
 void fillAddStringChoices(HWND page, int id, UiLanguage language, int selected)
 {
     sendItem(page, id, CB_RESETCONTENT);
@@ -39,6 +60,7 @@ void fillAddStringChoices(HWND page, int id, UiLanguage language, int selected)
         sendItem(page, id, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(addStringChoiceText(choice, language)));
     // An index outside the list leaves the pull-down without a selection.
     sendItem(page, id, CB_SETCURSEL, static_cast<WPARAM>(selected));
+    widenDroppedList(GetDlgItem(page, id), language);
 }
 
 void enableZeroSuppression(HWND page)

@@ -234,17 +234,6 @@ TEST(AddStringChoices, ChangingOnePullDownAdjustsTheOther)
     }
 }
 
-TEST(AddStringChoices, ZeroSuppressionAppliesWithASerialNumberOnEitherSide)
-{
-    for (int before = -1; before < kAddStringChoiceCount; ++before) {
-        for (int after = -1; after < kAddStringChoiceCount; ++after) {
-            SCOPED_TRACE(std::to_string(before) + "," + std::to_string(after));
-            bool serial = before == 3 || before == 4 || after == 3 || after == 4;
-            EXPECT_EQ(serialNumberChosen(before, after), serial);
-        }
-    }
-}
-
 // ---- Destination history ----
 
 typedef wchar_t HistorySlots[kHistoryCount][kHistoryLimit + 1];
@@ -289,17 +278,6 @@ TEST(DestinationHistory, DestinationGoesOnTopAndRepeatsDropOut)
             EXPECT_EQ(std::wstring((*slots)[i]), i < static_cast<int>(c.updated.size()) ? c.updated[i] : L"");
         }
     }
-}
-
-TEST(DestinationHistory, SlotAsLongAsAReaderKeepsStaysWhole)
-{
-    std::unique_ptr<HistorySlots> slots(new HistorySlots[1]);
-    for (int i = 0; i < kHistoryCount; ++i) (*slots)[i][0] = L'\0';
-    std::wstring full(kHistoryLimit, L'f');
-    wcscpy((*slots)[0], full.c_str());
-    wchar_t path[kTextSettingLimit + 2] = L"D:\\";
-    updateDestinationHistory(path, kTextSettingLimit + 2, *slots);
-    EXPECT_EQ(std::wstring((*slots)[1]), full);
 }
 
 // ---- Rows of the history dialog ----
