@@ -4,6 +4,8 @@
 #pragma once
 #include "command_fixture.h"
 
+#include <tlhelp32.h>
+
 #include "resource_ids.h"
 
 namespace e2e {
@@ -21,6 +23,14 @@ struct SettingWindow {
 class SettingTest : public CommandTest {
 protected:
     SettingTest() : CommandTest(L"TazuSetting.exe") {}
+
+    void TearDown() override
+    {
+        // A TazuSetting that a command started is no child of the test: end whatever still runs
+        // from the sandbox, also when a test stopped before it took the program into its care.
+        endProgramsOfSandbox();
+        CommandTest::TearDown();
+    }
 
     // Starts TazuSetting with the command-line tail and finds its window and pages.
     ::testing::AssertionResult open(SettingWindow* window, const std::wstring& tail = L"")
@@ -118,6 +128,26 @@ protected:
     }
 
 private:
+    void endProgramsOfSandbox()
+    {
+        HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+        if (snapshot == INVALID_HANDLE_VALUE) return;
+        PROCESSENTRY32W entry = {};
+        entry.dwSize = sizeof entry;
+        for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
+            std::wstring image = imageOf(entry.th32ProcessID);
+            if (image.size() <= sandbox.programFolder.size() ||
+                _wcsnicmp(image.c_str(), sandbox.programFolder.c_str(), sandbox.programFolder.size()) != 0)
+                continue;
+            HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID);
+            if (!process) continue;
+            TerminateProcess(process, 99);
+            WaitForSingleObject(process, 5000);
+            CloseHandle(process);
+        }
+        CloseHandle(snapshot);
+    }
+
     static std::wstring imageOf(DWORD processId)
     {
         HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);

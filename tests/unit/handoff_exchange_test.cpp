@@ -220,11 +220,14 @@ TEST(HandoffDelivery, SettingsProgramRecordsAFailedDeliveryInItsTrail)
 
 // ---- delivery when the waiting command is gone ----
 
+void endWindowedProcess(struct WindowedProcess* process);
+
 // A process with a top-level window standing for the waiting command (TazuSetting itself, which
-// opens its window and waits). Ended by the test.
+// opens its window and waits). Ended by the test, or at the latest when the test leaves.
 struct WindowedProcess {
     PROCESS_INFORMATION info = {};
     HWND window = nullptr;
+    ~WindowedProcess() { endWindowedProcess(this); }
 };
 
 BOOL CALLBACK findProcessWindow(HWND window, LPARAM parameter)
