@@ -6,6 +6,55 @@
 const wchar_t kHandoffReadySuffix[] = L"_KEY_SET_SET_WAIT";
 const wchar_t kHandoffTakenSuffix[] = L"_KEY_SEL_GET_WAIT";
 
+DWORD g_answerTakenFallbackMs = 60000;
+
+namespace {
+
+// The process of the command that waits for the answer, found through the window at the end of
+// the key; null when there is none (or it is this very process).
+HANDLE waitingCommandOf(const wchar_t* key)
+{
+    HWND window = reinterpret_cast<HWND>(handoffKeyWindow(key));
+    if (!window || !IsWindow(window)) return nullptr;
+    DWORD processId = 0;
+    GetWindowThreadProcessId(window, &processId);
+    if (!processId || processId == GetCurrentProcessId()) return nullptr;
+    return OpenProcess(SYNCHRONIZE, FALSE, processId);
+}
+
+// Waits until the command has taken the answer. A command that is gone never sets the event:
+// the wait ends with it, or after a generous time when the command cannot be found.
+void waitUntilTaken(HANDLE taken, const wchar_t* key)
+{
+    HANDLE command = waitingCommandOf(key);
+    if (!command) {
+        WaitForSingleObject(taken, g_answerTakenFallbackMs);
+        return;
+    }
+    HANDLE both[2] = {taken, command};
+    WaitForMultipleObjects(2, both, FALSE, INFINITE);
+    CloseHandle(command);
+}
+
+}  // namespace
+
+uintptr_t handoffKeyWindow(const wchar_t* key)
+{
+    const wchar_t* last = wcsrchr(key, L'_');
+    if (!last || !last[1]) return 0;
+    uintptr_t window = 0;
+    for (const wchar_t* p = last + 1; *p; ++p) {
+        int digit;
+        if (*p >= L'0' && *p <= L'9') digit = *p - L'0';
+        else if (*p >= L'a' && *p <= L'f') digit = *p - L'a' + 10;
+        else if (*p >= L'A' && *p <= L'F') digit = *p - L'A' + 10;
+        else return 0;
+        if (window >> (sizeof window * 8 - 4)) return 0;   // more digits than a handle has
+        window = window * 16 + static_cast<uintptr_t>(digit);
+    }
+    return window;
+}
+
 int handoffObjectName(const wchar_t* key, const wchar_t* suffix, wchar_t* out, size_t capacity)
 {
     if (capacity == 0) return -1;
@@ -79,7 +128,7 @@ int deliverHandoffAnswer(const wchar_t* key, int answer, DWORD* systemCode)
     if (handoffObjectName(key, kHandoffTakenSuffix, name, kHandoffNameChars) == 0) {
         HANDLE taken = OpenEventW(EVENT_ALL_ACCESS, FALSE, name);
         if (taken) {
-            WaitForSingleObject(taken, INFINITE);
+            waitUntilTaken(taken, key);
             CloseHandle(taken);
         }
     }

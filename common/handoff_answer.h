@@ -2,6 +2,7 @@
 // events, the settings program's "/k" option, and the settings program's answer.
 #pragma once
 #include <stddef.h>
+#include <stdint.h>
 #include <windows.h>
 
 // A key has room for this many characters (the buffers add the terminator).
@@ -35,10 +36,20 @@ enum HandoffDeliveryFailure {
     DeliveryUnmapBlock = 3,   // ... unmapped
 };
 
+// The command's main window, from the hexadecimal text after the key's last "_"; 0 when the key
+// does not end in one.
+uintptr_t handoffKeyWindow(const wchar_t* key);
+
+// How long the settings program waits for the answer-taken event when the waiting command
+// cannot be found from the key (normally the command takes the answer at once).
+extern DWORD g_answerTakenFallbackMs;
+
 // The settings program's half of the exchange without the error trail: writes the answer as
-// decimal text into the block named `key`, sets the answer-ready event, then waits without time
-// limit for the answer-taken event (an event that cannot be opened is skipped). Returns a
-// HandoffDeliveryFailure; *systemCode receives GetLastError of a failure, else 0.
+// decimal text into the block named `key`, sets the answer-ready event, then waits for the
+// answer-taken event (an event that cannot be opened is skipped). The wait also ends when the
+// command whose window the key names is gone, or after g_answerTakenFallbackMs when that
+// command cannot be found. Returns a HandoffDeliveryFailure; *systemCode receives GetLastError
+// of a failure, else 0.
 int deliverHandoffAnswer(const wchar_t* key, int answer, DWORD* systemCode);
 
 // deliverHandoffAnswer, recording a failure in the error trail. Returns 0 or -1.

@@ -239,7 +239,10 @@ int readSettingsFile(const wchar_t* iniPath, SettingsRecord* record)
     return 0;
 }
 
-int writeSettingsFile(const wchar_t* iniPath, const SettingsRecord* record)
+namespace {
+
+// Re-creates a settings file: FF FE, then the keys in the fixed order, "Tab" first when asked.
+int recreateSettingsFile(const wchar_t* iniPath, const SettingsRecord* record, bool withTab)
 {
     if (!iniPath || !iniPath[0]) return -1;
     HANDLE file = CreateFileW(iniPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
@@ -253,6 +256,7 @@ int writeSettingsFile(const wchar_t* iniPath, const SettingsRecord* record)
     if (!wroteBom || written != sizeof kBom) return -1;
 
     const SettingsRecord& r = *record;
+    if (withTab) writeInt(iniPath, L"Tab", r.tab);
     writeText(iniPath, L"Lang", r.lang);
     writeInt(iniPath, L"StartSetting", r.startSetting);
     writeInt(iniPath, L"AutoClose", r.autoClose);
@@ -272,6 +276,18 @@ int writeSettingsFile(const wchar_t* iniPath, const SettingsRecord* record)
     writeText(iniPath, L"PrefixAft2", r.prefixAft2);
     writeInt(iniPath, L"ZeroSuppress", r.zeroSuppress);
     return 0;
+}
+
+}  // namespace
+
+int writeSettingsFile(const wchar_t* iniPath, const SettingsRecord* record)
+{
+    return recreateSettingsFile(iniPath, record, false);
+}
+
+int writeSettingsProgramFile(const wchar_t* iniPath, const SettingsRecord* record)
+{
+    return recreateSettingsFile(iniPath, record, true);
 }
 
 int loadSettings(bool useTemp)

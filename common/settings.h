@@ -29,12 +29,13 @@ struct SettingsRecord {
     wchar_t pathHistory[kHistoryCount][kHistoryLimit + 1];
     int selDir;
     int openDir;
-    wchar_t prefixBef1[kTextSettingLimit + 1];
+    // The settings program's fields hold one character more than a reader keeps.
+    wchar_t prefixBef1[kTextSettingLimit + 2];
     int addStringsBef;
-    wchar_t prefixBef2[kTextSettingLimit + 1];
-    wchar_t prefixAft1[kTextSettingLimit + 1];
+    wchar_t prefixBef2[kTextSettingLimit + 2];
+    wchar_t prefixAft1[kTextSettingLimit + 2];
     int addStringsAft;
-    wchar_t prefixAft2[kTextSettingLimit + 1];
+    wchar_t prefixAft2[kTextSettingLimit + 2];
     int zeroSuppress;                                // kept within 1 to 19
     int debug;                                       // settings program and helper only
     UiLanguage language;                             // derived from "lang"
@@ -76,6 +77,10 @@ int readSettingsFile(const wchar_t* iniPath, SettingsRecord* record);
 // Re-creates a settings file in the command programs' form: FF FE, then every key but "Tab" and
 // "Debug" in the fixed order. Returns 0, or -1 when the file cannot be created.
 int writeSettingsFile(const wchar_t* iniPath, const SettingsRecord* record);
+
+// The settings program's form of the same file: "Tab" first, then the keys of writeSettingsFile
+// ("Debug" is never written). Returns 0, or -1 when the file cannot be created.
+int writeSettingsProgramFile(const wchar_t* iniPath, const SettingsRecord* record);
 
 // A "ZeroSuppress" value brought into 1 to 19 (hand-edited files may hold anything).
 int clampZeroSuppress(int value);

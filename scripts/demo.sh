@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Demo: installs what is missing, builds, and lets TazuHere back up a sample file and a sample
 # folder under Wine. Prints the backups it made and saves a screenshot of the result window;
-# then TazuHereZip archives the same sample and Info-ZIP unzip lists the archives.
+# then TazuHereZip archives the same sample and Info-ZIP unzip lists the archives; last,
+# TazuSetting opens in Japanese and English on both its pages and with its history dialog, and
+# each window is saved as a screenshot.
 # Runs in a Wine prefix of its own below demo-output/, on the current display or, when there is
 # none, on a private Xvfb display. Usage: scripts/demo.sh
 set -eu
@@ -131,4 +133,55 @@ echo "Archives made by TazuHereZip, as an outside reader (Info-ZIP unzip) lists 
 for a in "${archives[@]}"; do
   echo
   LC_ALL=C.UTF-8 unzip -l "$a"
+done
+
+echo
+echo "== opening TazuSetting in both languages"
+cp build/win64/bin/TazuSetting.exe "$programs/"
+history='PathHis1=C:\\Backup\\Projects\\\r\nPathHis2=D:\\Archive\\2024\\\r\n'
+# Screenshot of TazuSetting's window (and, with "history", of its history dialog) for a
+# language and a page; the program is ended afterwards without saving.
+shoot_setting() {
+  local lang=$1 tab=$2 name=$3 extra=${4:-}
+  printf "[Env]\r\nLang=%s\r\nTab=%s\r\nAutoClose=1\r\n$history" "$lang" "$tab" |
+    iconv -f UTF-8 -t UTF-16LE | { printf '\xff\xfe'; cat; } >"$settings/tazu.ini"
+  wine "$programs/TazuSetting.exe" </dev/null >/dev/null 2>&1 &
+  local pid=$! window=""
+  for _ in $(seq 100); do
+    window=$(xdotool search --onlyvisible --name '^TazuSetting$' 2>/dev/null | head -1)
+    [ -n "$window" ] && break
+    sleep 0.1
+  done
+  if [ -z "$window" ]; then
+    echo "  TazuSetting did not open ($lang, page $tab)"
+    kill "$pid" 2>/dev/null || true
+    return 1
+  fi
+  sleep 1
+  eval "$(xdotool getwindowgeometry --shell "$window")"
+  import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$out/$name.png"
+  echo "  $out/$name.png"
+  if [ "$extra" = history ]; then
+    # "Organize the history..." by its access key, which differs between the languages.
+    local access=g
+    [ "$lang" = ja ] && access=h
+    xdotool windowactivate --sync "$window" >/dev/null 2>&1 || true
+    xdotool key --window "$window" "alt+$access" >/dev/null 2>&1 || true
+    sleep 1.5
+    local dialog
+    dialog=$(xdotool search --onlyvisible --name '^TazuSetting$' 2>/dev/null | grep -v "^$window$" | head -1)
+    if [ -n "$dialog" ]; then
+      eval "$(xdotool getwindowgeometry --shell "$dialog")"
+      import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$out/$name-history.png"
+      echo "  $out/$name-history.png"
+    else
+      echo "  (the history dialog did not open)"
+    fi
+  fi
+  kill "$pid" 2>/dev/null || true
+  wait "$pid" 2>/dev/null || true
+}
+for lang in ja en; do
+  shoot_setting "$lang" 0 "setting-$lang-registration"
+  shoot_setting "$lang" 1 "setting-$lang-backup" history
 done

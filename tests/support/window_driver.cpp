@@ -580,6 +580,159 @@ bool chooseInFolderDialog(HWND dialog, DWORD processId, const std::wstring& fold
     return ok && selected;
 }
 
+// ---- Common controls of another process ----
+
+namespace {
+
+// A block of memory in another process, for requests that carry pointers.
+struct RemoteBlock {
+    HANDLE process = nullptr;
+    char* address = nullptr;
+};
+
+bool openRemoteBlock(DWORD processId, size_t bytes, RemoteBlock* block)
+{
+    block->process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE | PROCESS_VM_READ, FALSE, processId);
+    if (!block->process) return false;
+    block->address = static_cast<char*>(VirtualAllocEx(block->process, nullptr, bytes, MEM_COMMIT | MEM_RESERVE,
+                                                       PAGE_READWRITE));
+    return block->address != nullptr;
+}
+
+void closeRemoteBlock(RemoteBlock* block)
+{
+    if (block->address) VirtualFreeEx(block->process, block->address, 0, MEM_RELEASE);
+    if (block->process) CloseHandle(block->process);
+    *block = RemoteBlock();
+}
+
+bool sendWaiting(HWND window, UINT message, WPARAM wParam, LPARAM lParam, DWORD_PTR* result = nullptr)
+{
+    DWORD_PTR ignored = 0;
+    return SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG, 5000, result ? result : &ignored) != 0;
+}
+
+// Text that a request of the given struct writes into the buffer behind it.
+template <typename Request, typename Fill>
+std::wstring remoteText(DWORD processId, HWND control, UINT message, WPARAM wParam, Fill fill)
+{
+    const size_t textChars = 1024;
+    RemoteBlock block;
+    std::wstring text;
+    if (openRemoteBlock(processId, sizeof(Request) + textChars * sizeof(wchar_t), &block)) {
+        Request request = {};
+        wchar_t* remoteBuffer = reinterpret_cast<wchar_t*>(block.address + sizeof(Request));
+        fill(&request, remoteBuffer, static_cast<int>(textChars));
+        std::vector<wchar_t> buffer(textChars, L'\0');
+        if (WriteProcessMemory(block.process, block.address, &request, sizeof request, nullptr) &&
+            WriteProcessMemory(block.process, remoteBuffer, buffer.data(), textChars * sizeof(wchar_t), nullptr) &&
+            sendWaiting(control, message, wParam, reinterpret_cast<LPARAM>(block.address)) &&
+            ReadProcessMemory(block.process, remoteBuffer, buffer.data(), textChars * sizeof(wchar_t), nullptr)) {
+            buffer[textChars - 1] = L'\0';
+            text = buffer.data();
+        }
+    }
+    closeRemoteBlock(&block);
+    return text;
+}
+
+}  // namespace
+
+std::vector<std::wstring> comboItems(HWND combo)
+{
+    std::vector<std::wstring> items;
+    DWORD_PTR count = 0;
+    if (!sendWaiting(combo, CB_GETCOUNT, 0, 0, &count)) return items;
+    for (int i = 0; i < static_cast<int>(count); ++i) {
+        DWORD_PTR length = 0;
+        sendWaiting(combo, CB_GETLBTEXTLEN, i, 0, &length);
+        std::vector<wchar_t> text(length + 1, L'\0');
+        sendWaiting(combo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text.data()));
+        items.push_back(text.data());
+    }
+    return items;
+}
+
+int comboSelection(HWND combo)
+{
+    DWORD_PTR selected = 0;
+    if (!sendWaiting(combo, CB_GETCURSEL, 0, 0, &selected)) return -2;
+    return static_cast<int>(static_cast<LRESULT>(selected));
+}
+
+bool chooseComboItem(HWND dialog, int id, int index)
+{
+    HWND combo = GetDlgItem(dialog, id);
+    if (!combo || !sendWaiting(combo, CB_SETCURSEL, index, 0)) return false;
+    return sendWaiting(dialog, WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), reinterpret_cast<LPARAM>(combo));
+}
+
+bool isChecked(HWND dialog, int id)
+{
+    DWORD_PTR state = 0;
+    return sendWaiting(GetDlgItem(dialog, id), BM_GETCHECK, 0, 0, &state) && state == BST_CHECKED;
+}
+
+bool setChecked(HWND dialog, int id, bool checked)
+{
+    HWND box = GetDlgItem(dialog, id);
+    return box && sendWaiting(box, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0) &&
+           sendWaiting(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(box));
+}
+
+std::wstring tabItemText(DWORD processId, HWND tabs, int index)
+{
+    return remoteText<TCITEMW>(processId, tabs, TCM_GETITEMW, index, [](TCITEMW* item, wchar_t* buffer, int chars) {
+        item->mask = TCIF_TEXT;
+        item->pszText = buffer;
+        item->cchTextMax = chars;
+    });
+}
+
+bool chooseTab(HWND tabs, int index)
+{
+    // Moving the focus of a tab control without buttons selects the tab and notifies the parent.
+    return sendWaiting(tabs, TCM_SETCURFOCUS, index, 0);
+}
+
+std::vector<std::wstring> listViewRows(DWORD processId, HWND list)
+{
+    std::vector<std::wstring> rows;
+    DWORD_PTR count = 0;
+    if (!sendWaiting(list, LVM_GETITEMCOUNT, 0, 0, &count)) return rows;
+    for (int row = 0; row < static_cast<int>(count); ++row) {
+        rows.push_back(remoteText<LVITEMW>(processId, list, LVM_GETITEMTEXTW, row,
+                                           [](LVITEMW* item, wchar_t* buffer, int chars) {
+                                               item->iSubItem = 0;
+                                               item->pszText = buffer;
+                                               item->cchTextMax = chars;
+                                           }));
+    }
+    return rows;
+}
+
+int listViewSelection(HWND list)
+{
+    DWORD_PTR row = 0;
+    if (!sendWaiting(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED | LVNI_FOCUSED, &row)) return -2;
+    return static_cast<int>(static_cast<LRESULT>(row));
+}
+
+bool selectListViewRow(DWORD processId, HWND list, int row)
+{
+    RemoteBlock block;
+    bool done = false;
+    if (openRemoteBlock(processId, sizeof(LVITEMW), &block)) {
+        LVITEMW state = {};
+        state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+        state.state = row >= 0 ? (LVIS_SELECTED | LVIS_FOCUSED) : 0;
+        done = WriteProcessMemory(block.process, block.address, &state, sizeof state, nullptr) &&
+               sendWaiting(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(block.address));
+    }
+    closeRemoteBlock(&block);
+    return done;
+}
+
 std::string narrow(const std::wstring& text)
 {
     int bytes = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);

@@ -102,6 +102,28 @@ bool chooseInFolderDialog(HWND dialog, DWORD processId, const std::wstring& fold
 // The folder dialog's edit box (empty when it has none).
 HWND folderDialogEdit(HWND dialog);
 
+// ---- Common controls of another process ----
+
+// Items of a combo box.
+std::vector<std::wstring> comboItems(HWND combo);
+int comboSelection(HWND combo);
+// Selects an item of a dialog's combo box as the user does: the selection, then CBN_SELCHANGE
+// to the dialog (sent, so the dialog has handled it when this returns).
+bool chooseComboItem(HWND dialog, int id, int index);
+bool isChecked(HWND dialog, int id);
+// Sets a check box and tells the dialog, as a click does.
+bool setChecked(HWND dialog, int id, bool checked);
+// Text of a tab item.
+std::wstring tabItemText(DWORD processId, HWND tabs, int index);
+// Selects a tab as a click on it does (the tab control notifies its parent).
+bool chooseTab(HWND tabs, int index);
+// Texts of the first column of a list view, one per row.
+std::vector<std::wstring> listViewRows(DWORD processId, HWND list);
+// The row that is selected and focused, or -1.
+int listViewSelection(HWND list);
+// Selects and focuses a row (-1: takes selection and focus from every row).
+bool selectListViewRow(DWORD processId, HWND list, int row);
+
 // ---- Text helpers ----
 std::string narrow(const std::wstring& text);
 

@@ -97,9 +97,10 @@ struct CommandObjects {
     HANDLE taken;
 };
 
-::testing::AssertionResult createCommandObjects(CommandObjects* objects, bool withTaken)
+::testing::AssertionResult createCommandObjects(CommandObjects* objects, bool withTaken,
+                                                const std::wstring& key = L"")
 {
-    objects->key = L"VantrelTestHandoff_" + uniqueText();
+    objects->key = key.empty() ? L"VantrelTestHandoff_" + uniqueText() : key;
     objects->block = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
                                         kHandoffBlockBytes, objects->key.c_str());
     wchar_t name[kHandoffNameChars];
@@ -214,6 +215,102 @@ TEST(HandoffDelivery, SettingsProgramRecordsAFailedDeliveryInItsTrail)
     EXPECT_TRUE(blockHolds(objects.block, L"1"));
     EXPECT_STREQ(g_errorTrail.text, L"");
     EXPECT_EQ(g_errorTrail.keptNumber, 0u);
+    closeCommandObjects(&objects);
+}
+
+// ---- delivery when the waiting command is gone ----
+
+void endWindowedProcess(struct WindowedProcess* process);
+
+// A process with a top-level window standing for the waiting command (TazuSetting itself, which
+// opens its window and waits). Ended by the test, or at the latest when the test leaves.
+struct WindowedProcess {
+    PROCESS_INFORMATION info = {};
+    HWND window = nullptr;
+    ~WindowedProcess() { endWindowedProcess(this); }
+};
+
+BOOL CALLBACK findProcessWindow(HWND window, LPARAM parameter)
+{
+    WindowedProcess* process = reinterpret_cast<WindowedProcess*>(parameter);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner != process->info.dwProcessId || !IsWindowVisible(window)) return TRUE;
+    process->window = window;
+    return FALSE;
+}
+
+::testing::AssertionResult startWindowedProcess(WindowedProcess* process)
+{
+    std::wstring exe = environmentText(L"VANTREL_BIN_DIR") + L"\\TazuSetting.exe";
+    std::wstring commandLine = L"\"" + exe + L"\"";
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    if (!CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &process->info))
+        return ::testing::AssertionFailure() << "cannot start TazuSetting: " << GetLastError();
+    CloseHandle(process->info.hThread);
+    for (int i = 0; i < 300 && !process->window; ++i) {
+        EnumWindows(findProcessWindow, reinterpret_cast<LPARAM>(process));
+        if (!process->window) Sleep(50);
+    }
+    if (!process->window) return ::testing::AssertionFailure() << "no window appeared";
+    return ::testing::AssertionSuccess();
+}
+
+void endWindowedProcess(WindowedProcess* process)
+{
+    if (!process->info.hProcess) return;
+    TerminateProcess(process->info.hProcess, 0);
+    WaitForSingleObject(process->info.hProcess, 5000);
+    CloseHandle(process->info.hProcess);
+    process->info.hProcess = nullptr;
+}
+
+TEST(HandoffDelivery, WaitForTheTakenAnswerEndsWhenTheCommandIsGone)
+{
+    WindowedProcess command;
+    ASSERT_TRUE(startWindowedProcess(&command));
+    wchar_t window[24];
+    _snwprintf(window, 23, L"_%llx", static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(command.window)));
+    window[23] = L'\0';
+    // The key's last part names the command's window, as a command's key does.
+    std::wstring key = L"VantrelTestHandoff_" + uniqueText() + window;
+    CommandObjects objects = {};
+    ASSERT_TRUE(createCommandObjects(&objects, true, key));
+    EXPECT_EQ(handoffKeyWindow(key.c_str()), reinterpret_cast<uintptr_t>(command.window));
+
+    DeliveryCall call = {objects.key, 0, -99, 99};
+    HANDLE thread = CreateThread(nullptr, 0, deliverOnThread, &call, 0, nullptr);
+    ASSERT_NE(thread, nullptr);
+    EXPECT_EQ(WaitForSingleObject(objects.ready, 10000), WAIT_OBJECT_0);
+    // While the command lives, the settings program waits for it to take the answer.
+    EXPECT_EQ(WaitForSingleObject(thread, 500), static_cast<DWORD>(WAIT_TIMEOUT));
+    endWindowedProcess(&command);
+    EXPECT_EQ(WaitForSingleObject(thread, 5000), WAIT_OBJECT_0);
+    if (WaitForSingleObject(thread, 0) != WAIT_OBJECT_0) SetEvent(objects.taken);
+    WaitForSingleObject(thread, 5000);
+    CloseHandle(thread);
+    EXPECT_EQ(call.result, DeliveryDone);
+    closeCommandObjects(&objects);
+}
+
+TEST(HandoffDelivery, WaitIsBoundedWhenTheKeyNamesNoCommand)
+{
+    const DWORD saved = g_answerTakenFallbackMs;
+    g_answerTakenFallbackMs = 300;
+    CommandObjects objects = {};
+    ASSERT_TRUE(createCommandObjects(&objects, true, L"VantrelTestHandoff_" + uniqueText() + L"_nowindow"));
+    DeliveryCall call = {objects.key, 1, -99, 99};
+    HANDLE thread = CreateThread(nullptr, 0, deliverOnThread, &call, 0, nullptr);
+    ASSERT_NE(thread, nullptr);
+    EXPECT_EQ(WaitForSingleObject(thread, 5000), WAIT_OBJECT_0);
+    if (WaitForSingleObject(thread, 0) != WAIT_OBJECT_0) SetEvent(objects.taken);
+    WaitForSingleObject(thread, 5000);
+    CloseHandle(thread);
+    EXPECT_EQ(call.result, DeliveryDone);
+    EXPECT_TRUE(blockHolds(objects.block, L"1"));
+    g_answerTakenFallbackMs = saved;
     closeCommandObjects(&objects);
 }
 

@@ -126,12 +126,36 @@ TEST(HandoffKeyOption, KeysLongerThanTheirRoomAreRefused)
     EXPECT_TRUE(parsesTo(L"/k " + longest, longest));
     EXPECT_TRUE(parsesTo(L"/k " + longest + L"k", L""));
     EXPECT_TRUE(parsesTo(L"/k " + longest + L"k /k B", L"B"));
+    // A refused key also replaces an earlier one: no answer may go to another command's key.
+    EXPECT_TRUE(parsesTo(L"/k A /k " + longest + L"k", L""));
 
     wchar_t small[4];
     EXPECT_EQ(parseHandoffKeyOption(L"/k abc", small, 4), 1);
     EXPECT_STREQ(small, L"abc");
     EXPECT_EQ(parseHandoffKeyOption(L"/k abcd", small, 4), 0);
     EXPECT_STREQ(small, L"");
+}
+
+TEST(HandoffKey, WindowOfTheWaitingCommandFromTheKey)
+{
+    struct Row {
+        const wchar_t* key;
+        uintptr_t window;   // 0: none
+    };
+    const Row rows[] = {
+        {L"ZEVRALD_tazu__5a0c2e", 0x5a0c2e},
+        {L"ZEVRALD_tazu_my_backup_10", 0x10},
+        {L"KEY_ABCdef", 0xabcdef},
+        {L"ZEVRALD_tazu_", 0},
+        {L"ZEVRALD_tazu_x_5g", 0},
+        {L"nounderscore", 0},
+        {L"", 0},
+        {L"KEY_1ffffffffffffffff", 0},     // more digits than a handle has
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(::testing::PrintToString(std::wstring(row.key)));
+        EXPECT_EQ(handoffKeyWindow(row.key), row.window);
+    }
 }
 
 TEST(HandoffObjectNames, KeyAndSuffix)

@@ -1,0 +1,57 @@
+// Texts of the settings program shared by its windows.
+#include "setting_texts.h"
+
+#include "resource_ids.h"
+
+const wchar_t kSettingTitle[] = L"TazuSetting";
+
+// The real address is not known yet; a reserved domain opens no stranger's site meanwhile.
+const wchar_t kMakerPageUrl[] = L"https://zevrald.example/vantrel/";
+
+const ControlCaption kRegistrationPageCaptions[] = {
+    {IDC_REG_GROUP, {L"登録/解除設定", L"Regist/Unset"}},
+    {IDC_REG_ALL_LABEL, {L"全体設定(&A)", L"&All settings"}},
+    {IDC_REG_HEADER_SENDTO, {L"送る", L"Sendto"}},
+    {IDC_REG_HEADER_CONTEXT, {L"コンテキストメニュー", L"Contextmenu"}},
+    {IDC_REG_HEADER_DESKTOP, {L"デスクトップ", L"Desktop"}},
+    {IDC_REG_ROW_LABEL_FIRST + 0, {L"TazuHere\n - ここにバックアップ(&H)", L"Tazu&Here\n - Backup here"}},
+    {IDC_REG_ROW_LABEL_FIRST + 1, {L"TazuHereZip\n - ここにZip形式でバックアップ(&Z)", L"TazuHere&Zip\n - Backup here Zip"}},
+    {IDC_REG_ROW_LABEL_FIRST + 2, {L"TazuRename\n - このファイルをリネーム(&R)", L"Tazu&Rename\n - Rename this file"}},
+    {IDC_REG_ROW_LABEL_FIRST + 3, {L"TazuThere\n - 指定フォルダにバックアップ(&T)", L"Tazu&There\n - Backup over there"}},
+    {IDC_REG_ROW_LABEL_FIRST + 4, {L"TazuThereZip\n - 指定フォルダにZIP形式でバックアップ(&I)", L"TazuThereZ&ip\n - Backup over there Zip"}},
+    {IDC_REG_EXECUTE, {L"実行(&E)", L"&Execute"}},
+    {IDC_REG_START_SETTING, {L"バックアップ前にTazuSettingを起動する(&X)", L"To start TazuSetting before backup &process"}},
+    {IDC_REG_AUTO_CLOSE, {L"結果画面を自動的に閉じる(&A)", L"&Automatically close the result dialog"}},
+};
+const size_t kRegistrationPageCaptionCount = sizeof kRegistrationPageCaptions / sizeof kRegistrationPageCaptions[0];
+
+const ControlCaption kBackupPageCaptions[] = {
+    {IDC_BACKUP_DEST_GROUP, {L"バックアップ先フォルダの設定", L"Specify destination folder"}},
+    {IDC_BACKUP_DEST_LABEL, {L"バックアップ先のフォルダ(&F):", L"Backup destination &folder:"}},
+    {IDC_BACKUP_BROWSE, {L"参照(&B)...", L"&Browse..."}},
+    {IDC_BACKUP_HISTORY, {L"履歴の整理(&H)...", L"Or&ganize the history..."}},
+    {IDC_BACKUP_SEL_DIR, {L"バックアップ前にフォルダ選択ダイアログを表示する(&D)", L"O&pen the folder selection dialog before backup"}},
+    {IDC_BACKUP_OPEN_DIR, {L"バックアップ後にバックアップ先のフォルダを開く(&E)", L"&Open the copy destination folder after backup"}},
+    {IDC_BACKUP_ADD_GROUP, {L"付与する文字列(&J)", L"A&dd strings"}},
+    {IDC_BACKUP_FILE_NAME, {L"(ファイル名)", L"(File name)"}},
+    {IDC_BACKUP_EXT, {L"(.拡張子)", L"(.ext)"}},
+    {IDC_BACKUP_ZERO_LABEL, {L"連番の前ゼロ(&O):", L"Ze&ro suppression:"}},
+    {IDC_BACKUP_DIGIT, {L"桁", L"Digit"}},
+};
+const size_t kBackupPageCaptionCount = sizeof kBackupPageCaptions / sizeof kBackupPageCaptions[0];
+
+const ControlCaption kHistoryDialogCaptions[] = {
+    {IDC_HISTORY_LABEL, {L"フォルダのパス", L"Folder path"}},
+    {IDC_HISTORY_UP, {L"上へ(&U)", L"&Up"}},
+    {IDC_HISTORY_DOWN, {L"下へ(&D)", L"&Down"}},
+    {IDC_HISTORY_DELETE, {L"削除(&E)", L"D&elete"}},
+    {IDC_HISTORY_UPDATE, {L"更新(&M)", L"U&pdate"}},
+};
+const size_t kHistoryDialogCaptionCount = sizeof kHistoryDialogCaptions / sizeof kHistoryDialogCaptions[0];
+
+const BilingualText kTabTexts[2] = {
+    {L"登録/解除", L"Regist/Unset"},
+    {L"バックアップ設定", L"Backup setting"},
+};
+
+const wchar_t* const kLanguageItems[2] = {L"Japanese", L"English"};
