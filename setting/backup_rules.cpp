@@ -55,7 +55,7 @@ const AddedTextMessages kAddedTextMessages[] = {
 };
 
 // Messages A to E of the add-string combinations. The English E once stopped after its first
-// words; it now says, as the Japanese does, what a serial number may be combined with.
+// words, and the English D described another rule; both now say what the Japanese says.
 const BilingualText kCombinationFaults[] = {
     {L"付与する文字列には、年月日～か連番のいずれかをプルダウンより選択してください。\n",
      L"Select Date~ or Serial number from the pull-down to the string to give.\n"},
@@ -64,7 +64,7 @@ const BilingualText kCombinationFaults[] = {
     {L"付与する文字列には、年月日は必ず連番と組み合わせて指定してください。\n",
      L"In the add strings to be given,Please be sure to combine Date with Serial number.\n"},
     {L"付与する文字列には、年月日_連番は単独でしか指定できません。\n",
-     L"In the add strings to be given,You can specify only Serial number without designation or Date.\n"},
+     L"In the add strings to be given,Date_Sirial number can be specified only by itself.\n"},
     {L"付与する文字列には、連番は指定なしか年月日しか指定できません。\n",
      L"In the add strings to be given,Serial number can be specified only by itself or with Date.\n"},
 };
