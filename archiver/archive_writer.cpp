@@ -4,6 +4,7 @@
 // sequential stream. A local header is written with its final values when
 // the file fits one block, else with placeholders that are patched once the last block is in.
 // Everything goes to a temporary file beside the archive, renamed to the archive path last.
+// The walk comes first, so a tree that cannot be archived leaves no file at all.
 #include "archive_writer.h"
 
 #include <vector>
@@ -24,6 +25,7 @@ struct Reader {
     bool inFile = false;
     bool done = false;
     HANDLE file = INVALID_HANDLE_VALUE;
+    std::wstring path;
     uint64_t offset = 0;
     uint64_t sizeAtOpen = 0;
     std::vector<uint8_t> tail;      // the last 32 KiB read, dictionary of the next block
@@ -40,7 +42,7 @@ struct Run {
     const ArchiverCommand* cmd;
     Progress* progress;
     ArchiveReport* report;
-    std::vector<ZipEntry> entries;
+    EntryList entries;
     ArchiveOutput out;
     DeflatePool pool;
     Reader reader;
@@ -67,9 +69,9 @@ std::wstring shownPath(const std::wstring& path)
 // opens of a tree run side by side; larger ones are read here block by block.
 int produceJob(Run* run, Reader& r, DeflateJob* job, bool workersRead)
 {
-    job->wholeFile = nullptr;
+    job->wholeFile = false;
     if (!r.inFile) {
-        ZipEntry& e = run->entries[r.nextEntry];
+        ZipEntry& e = entryAt(&run->entries, r.nextEntry);
         job->entry = r.nextEntry;
         job->isFolder = e.isFolder;
         job->first = true;
@@ -80,19 +82,21 @@ int produceJob(Run* run, Reader& r, DeflateJob* job, bool workersRead)
             ++r.nextEntry;
             return 0;
         }
-        progressSetItem(run->progress, shownPath(e.sourcePath));
-        if (workersRead && e.sizeAtWalk <= kBlockSize) {
-            job->wholeFile = &e.sourcePath;
+        job->path = sourcePathOf(run->entries, e);
+        progressSetItem(run->progress, shownPath(job->path));
+        if (workersRead && e.uncompressedSize <= kBlockSize) {
+            job->wholeFile = true;
             job->last = true;
             ++r.nextEntry;
             return 0;
         }
-        r.file = openForReading(e.sourcePath);
+        r.path = job->path;
+        r.file = openForReading(r.path);
         if (r.file == INVALID_HANDLE_VALUE) {
-            return failWith(run, ARCHIVER_ERROR_ITEM_READ, shownPath(e.sourcePath), GetLastError());
+            return failWith(run, ARCHIVER_ERROR_ITEM_READ, shownPath(r.path), GetLastError());
         }
         LARGE_INTEGER size;
-        r.sizeAtOpen = GetFileSizeEx(r.file, &size) ? static_cast<uint64_t>(size.QuadPart) : e.sizeAtWalk;
+        r.sizeAtOpen = GetFileSizeEx(r.file, &size) ? static_cast<uint64_t>(size.QuadPart) : e.uncompressedSize;
         // Reading stops at the size seen at opening (a file that keeps growing cannot hold us),
         // so whether the sizes need zip64 is known now.
         e.zip64Sizes = r.sizeAtOpen >= kZip32Limit;
@@ -104,14 +108,14 @@ int produceJob(Run* run, Reader& r, DeflateJob* job, bool workersRead)
         job->isFolder = false;
         job->first = false;
     }
-    ZipEntry& e = run->entries[r.nextEntry];
+    job->path = r.path;
     if (!r.tail.empty()) std::copy(r.tail.begin(), r.tail.end(), job->input.begin());
     job->dictLength = r.tail.size();
     const uint64_t left = r.sizeAtOpen - r.offset;
     const size_t want = left < kBlockSize ? static_cast<size_t>(left) : kBlockSize;
     size_t got = 0;
     DWORD err = want ? readFully(r.file, job->input.data() + job->dictLength, want, &got) : 0;
-    if (err) return failWith(run, ARCHIVER_ERROR_ITEM_READ, shownPath(e.sourcePath), err);
+    if (err) return failWith(run, ARCHIVER_ERROR_ITEM_READ, shownPath(r.path), err);
     job->dataLength = got;
     r.offset += got;
     // A file that shrank while being read ends early: what was read is what is stored.
@@ -148,13 +152,13 @@ int writeBytes(Run* run, const uint8_t* data, size_t length)
 }
 
 // A file of several blocks whose deflate output did not shrink: store it instead, read again.
-int rewriteStored(Run* run, ZipEntry* e)
+int rewriteStored(Run* run, ZipEntry* e, const std::wstring& path)
 {
     if (outputTruncate(&run->out, run->writer.dataStart) != 0) {
         return failWith(run, ARCHIVER_ERROR_WRITE, run->cmd->archivePath, run->out.error);
     }
-    HANDLE file = openForReading(e->sourcePath);
-    if (file == INVALID_HANDLE_VALUE) return failWith(run, ARCHIVER_ERROR_ITEM_READ, shownPath(e->sourcePath), GetLastError());
+    HANDLE file = openForReading(path);
+    if (file == INVALID_HANDLE_VALUE) return failWith(run, ARCHIVER_ERROR_ITEM_READ, shownPath(path), GetLastError());
     std::vector<uint8_t> buffer(kBlockSize);
     uint64_t left = e->uncompressedSize;
     uint32_t crc = 0;
@@ -165,7 +169,7 @@ int rewriteStored(Run* run, ZipEntry* e)
         size_t got = 0;
         DWORD err = readFully(file, buffer.data(), want, &got);
         if (err || got < want) {
-            rc = failWith(run, ARCHIVER_ERROR_ITEM_READ, shownPath(e->sourcePath), err ? err : ERROR_HANDLE_EOF);
+            rc = failWith(run, ARCHIVER_ERROR_ITEM_READ, shownPath(path), err ? err : ERROR_HANDLE_EOF);
             break;
         }
         crc = crc32Of(buffer.data(), got, crc);
@@ -185,8 +189,8 @@ int writeFileHere(Run* run, size_t entry);
 int writeJob(Run* run, const DeflateJob& job)
 {
     if (job.error) return failWith(run, ARCHIVER_ERROR_INTERNAL, L"", 0);
-    ZipEntry& e = run->entries[job.entry];
-    if (job.readError) return failWith(run, ARCHIVER_ERROR_ITEM_READ, shownPath(e.sourcePath), job.readError);
+    ZipEntry& e = entryAt(&run->entries, job.entry);
+    if (job.readError) return failWith(run, ARCHIVER_ERROR_ITEM_READ, shownPath(job.path), job.readError);
     if (job.grew) return writeFileHere(run, job.entry);
     Writer& w = run->writer;
     const uint8_t* data = job.input.data() + job.dictLength;
@@ -220,7 +224,7 @@ int writeJob(Run* run, const DeflateJob& job)
     e.crc = static_cast<uint32_t>(w.crc);
     e.uncompressedSize = w.uncompressed;
     e.compressedSize = w.compressed;
-    if (e.method == kZipDeflated && e.compressedSize >= e.uncompressedSize && rewriteStored(run, &e) != 0) return -1;
+    if (e.method == kZipDeflated && e.compressedSize >= e.uncompressedSize && rewriteStored(run, &e, job.path) != 0) return -1;
     std::vector<uint8_t> header;
     appendLocalHeader(&header, e);
     if (outputPatch(&run->out, e.headerOffset, header.data(), header.size()) != 0) {
@@ -259,7 +263,7 @@ int compressEntries(Run* run)
 {
     uint64_t readSeq = 0, writeSeq = 0;
     const size_t slotCount = run->pool.slots.size();
-    run->reader.done = run->entries.empty();
+    run->reader.done = run->entries.count == 0;
     for (;;) {
         if (run->progress->cancel) return failWith(run, ARCHIVER_CANCELLED, L"", 0);
         bool moved = false;
@@ -281,7 +285,7 @@ int compressEntries(Run* run)
                 if (produceJob(run, run->reader, job, true) != 0) return -1;
                 poolSubmit(&run->pool, job);
                 ++readSeq;
-                if (!run->reader.inFile && run->reader.nextEntry >= run->entries.size()) run->reader.done = true;
+                if (!run->reader.inFile && run->reader.nextEntry >= run->entries.count) run->reader.done = true;
                 continue;
             }
         }
@@ -297,22 +301,16 @@ int writeCentralDirectory(Run* run)
 {
     const uint64_t centralOffset = run->out.position;
     std::vector<uint8_t> bytes;
-    for (const ZipEntry& e : run->entries) {
-        appendCentralHeader(&bytes, e);
+    for (size_t i = 0; i < run->entries.count; ++i) {
+        appendCentralHeader(&bytes, entryAt(&run->entries, i));
         if (bytes.size() >= (1u << 20)) {
             if (writeBytes(run, bytes.data(), bytes.size()) != 0) return -1;
             bytes.clear();
         }
     }
     const uint64_t centralSize = run->out.position - centralOffset + bytes.size();
-    appendEndRecords(&bytes, run->entries.size(), centralOffset, centralSize);
+    appendEndRecords(&bytes, run->entries.count, centralOffset, centralSize);
     return writeBytes(run, bytes.data(), bytes.size());
-}
-
-std::wstring folderOf(const std::wstring& path)
-{
-    size_t slash = path.find_last_of(L"\\/");
-    return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
 }
 
 std::wstring absoluteExtended(const std::wstring& path)
@@ -323,6 +321,12 @@ std::wstring absoluteExtended(const std::wstring& path)
     DWORD n = GetFullPathNameW(path.c_str(), needed + 1, buf.data(), nullptr);
     if (!n || n > needed) return std::wstring();
     return extendedPath(std::wstring(buf.data(), n));
+}
+
+std::wstring folderOf(const std::wstring& path)
+{
+    size_t slash = path.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
 }
 
 // Creates the temporary file in the archive's folder; 0 or -1.
@@ -345,7 +349,8 @@ int createTemporary(Run* run, const std::wstring& archive, std::wstring* tempora
 
 void countEntries(Run* run)
 {
-    for (const ZipEntry& e : run->entries) {
+    for (size_t i = 0; i < run->entries.count; ++i) {
+        const ZipEntry& e = entryAt(&run->entries, i);
         if (e.isFolder) ++run->report->folders;
         else {
             ++run->report->files;
@@ -374,6 +379,7 @@ int workerCount(int requested)
 void writeArchive(const ArchiverCommand& cmd, Progress* progress, ArchiveReport* report)
 {
     Run run;
+    entryListInit(&run.entries, kEntryMemoryBudget);
     run.cmd = &cmd;
     run.progress = progress;
     run.report = report;
@@ -390,12 +396,16 @@ void writeArchive(const ArchiverCommand& cmd, Progress* progress, ArchiveReport*
     int rc = collectEntries(cmd.items, &run.entries, &totalBytes, &progress->cancel, &walkFailure);
     if (rc != ARCHIVER_OK) {
         failWith(&run, rc, shownPath(walkFailure.path), walkFailure.systemError);
+        entryListFree(&run.entries);
         return;
     }
     progress->totalBytes = totalBytes;
 
     std::wstring temporary;
-    if (createTemporary(&run, archive, &temporary) != 0) return;
+    if (createTemporary(&run, archive, &temporary) != 0) {
+        entryListFree(&run.entries);
+        return;
+    }
     const int threads = workerCount(cmd.threads);
     bool ok = poolStart(&run.pool, threads, cmd.zlibLevel) == 0;
     if (!ok) failWith(&run, ARCHIVER_ERROR_INTERNAL, L"", GetLastError());
@@ -417,7 +427,8 @@ void writeArchive(const ArchiverCommand& cmd, Progress* progress, ArchiveReport*
     if (!ok) {
         outputAbandon(&run.out);
         DeleteFileW(temporary.c_str());
-        return;
+    } else {
+        countEntries(&run);
     }
-    countEntries(&run);
+    entryListFree(&run.entries);
 }

@@ -10,7 +10,7 @@ bool readWholeFile(DeflateJob* job)
 {
     job->dictLength = 0;
     job->dataLength = 0;
-    HANDLE file = openForReading(*job->wholeFile);
+    HANDLE file = openForReading(job->path);
     if (file == INVALID_HANDLE_VALUE) {
         job->readError = GetLastError() ? GetLastError() : ERROR_OPEN_FAILED;
         return false;

@@ -19,7 +19,8 @@ struct DeflateJob {
     size_t entry = 0;
     bool isFolder = false;
     bool first = false, last = false;
-    const std::wstring* wholeFile = nullptr;  // a file of at most one block the worker reads itself
+    std::wstring path;              // the file the data comes from
+    bool wholeFile = false;         // a file of at most one block the worker reads itself
     std::vector<uint8_t> input;     // dictionary followed by the block's data; allocated once
     size_t dictLength = 0;
     size_t dataLength = 0;
