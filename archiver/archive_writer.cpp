@@ -323,25 +323,40 @@ std::wstring absoluteExtended(const std::wstring& path)
     return extendedPath(std::wstring(buf.data(), n));
 }
 
-std::wstring folderOf(const std::wstring& path)
+// A file at path that an earlier run of ours left: hidden (ours are, while they are written) and
+// empty or beginning like an archive. Whether a process still writes it decides the delete.
+bool looksLikeOurLeftover(const std::wstring& path)
 {
-    size_t slash = path.find_last_of(L"\\/");
-    return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_HIDDEN) ||
+        (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        return false;
+    }
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;   // held without sharing: a run is writing it
+    uint8_t head[4] = {0, 0, 0, 0};
+    DWORD got = 0;
+    const bool read = ReadFile(h, head, sizeof(head), &got, nullptr) != 0;
+    CloseHandle(h);
+    return read && (got == 0 || (got == 4 && head[0] == 'P' && head[1] == 'K' && head[2] == 3 && head[3] == 4));
 }
 
-// Creates the temporary file in the archive's folder; 0 or -1.
+// Creates the temporary file beside the archive (see temporaryName); 0 or -1.
 int createTemporary(Run* run, const std::wstring& archive, std::wstring* temporary)
 {
-    const std::wstring folder = folderOf(archive);
     DWORD err = 0;
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        wchar_t name[64];
-        _snwprintf(name, 63, L"\\~vz%lx_%lx_%x.tmp", GetCurrentProcessId(), GetTickCount(), attempt);
-        name[63] = 0;
-        *temporary = folder + name;
+    for (int attempt = 1; attempt <= kTemporaryAttempts; ++attempt) {
+        *temporary = temporaryName(archive, attempt);
         if (outputCreate(&run->out, temporary->c_str()) == 0) return 0;
         err = run->out.error;
         if (err != ERROR_FILE_EXISTS && err != ERROR_ALREADY_EXISTS) break;
+        // A leftover of an ended run goes; one that a running process holds stays, and the next
+        // name is tried.
+        if (looksLikeOurLeftover(*temporary) && DeleteFileW(temporary->c_str()) &&
+            outputCreate(&run->out, temporary->c_str()) == 0) {
+            return 0;
+        }
     }
     temporary->clear();
     return failWith(run, ARCHIVER_ERROR_CREATE_ARCHIVE, run->cmd->archivePath, err);
@@ -360,6 +375,12 @@ void countEntries(Run* run)
 }
 
 }  // namespace
+
+std::wstring temporaryName(const std::wstring& archive, int attempt)
+{
+    if (attempt <= 1) return archive + L".part";
+    return archive + L"." + std::to_wstring(attempt) + L".part";
+}
 
 int workerCount(int requested)
 {

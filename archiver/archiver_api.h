@@ -14,8 +14,10 @@
 //   -mx0 .. -mx9     compression level, 0 stores; default 5
 //   -hide            no progress window
 //   --               end of switches
-// Paths may stand in double quotes. The archive is written to a temporary file beside it and
-// renamed only when complete; an existing archive path is never touched.
+// Paths may stand in double quotes. The archive is written to a temporary file beside it, named
+// after it with ".part" (".2.part" and on while another run writes that one) and hidden, and
+// renamed only when complete; an existing archive path is never touched. A hidden ".part" file
+// that no process holds open is what an ended run left, and a run of the same archive removes it.
 // Folder links (junctions, symbolic links) are followed as a copy follows them.
 //
 // When output is not null and outputSize is not zero, a one-line summary (success) or the error

@@ -653,4 +653,87 @@ TEST_F(LibraryTest, FileThatGrowsAfterTheListingIsArchivedWhole)
     EXPECT_EQ(2000u + 3 * 1024 * 1024 + 5, entries[2].size);
 }
 
+// ---- the temporary file ------------------------------------------------------------------
+
+std::wstring testBinFolder()
+{
+    wchar_t bin[MAX_PATH] = L"";
+    GetEnvironmentVariableW(L"VANTREL_TEST_BIN_DIR", bin, MAX_PATH);
+    return bin;
+}
+
+bool isHidden(const std::wstring& path)
+{
+    const DWORD a = GetFileAttributesW(path.c_str());
+    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_HIDDEN);
+}
+
+TEST_F(LibraryTest, RunEndedMidwayLeavesAHiddenPartFileThatTheNextRunOfTheArchiveRemoves)
+{
+    // A ZIP command ended while it archives (the result window's quit, log-off): here the driver
+    // in a process of its own, ended once its temporary file exists.
+    ASSERT_TRUE(makeLargeFile(path(L"large.img"), 3ull << 30));
+    std::wstring command = L"\"" + testBinFolder() + L"\\archiver_driver.exe\" add --hide --mmt 1 --mx 9 \"" +
+                           path(L"backup.zip") + L"\" \"" + path(L"large.img") + L"\"";
+    STARTUPINFOW si = {};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi = {};
+    ASSERT_TRUE(CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi))
+        << GetLastError();
+    const std::wstring part = path(L"backup.zip.part");
+    const DWORD start = GetTickCount();
+    while (GetFileAttributesW(part.c_str()) == INVALID_FILE_ATTRIBUTES && GetTickCount() - start < 20000) Sleep(20);
+    const bool appeared = GetFileAttributesW(part.c_str()) != INVALID_FILE_ATTRIBUTES;
+    const bool hiddenWhileWritten = isHidden(part);
+    TerminateProcess(pi.hProcess, 1);
+    WaitForSingleObject(pi.hProcess, 10000);
+    CloseHandle(pi.hProcess);
+    CloseHandle(pi.hThread);
+    ASSERT_TRUE(appeared) << "no temporary file named after the archive";
+    EXPECT_TRUE(hiddenWhileWritten);
+    EXPECT_TRUE(folderHoldsExactly(dir, {L"large.img", L"backup.zip.part"}));
+
+    // The same archive name tried again: the leftover goes, the archive is made and is not hidden.
+    ASSERT_TRUE(writeFile(path(L"small.txt"), "small"));
+    CallResult r = callUtf8(zipLine(path(L"backup.zip"), path(L"small.txt")));
+    ASSERT_EQ(ARCHIVER_OK, r.code) << r.text;
+    EXPECT_TRUE(folderHoldsExactly(dir, {L"large.img", L"small.txt", L"backup.zip"}));
+    EXPECT_FALSE(isHidden(path(L"backup.zip")));
+    EXPECT_EQ(std::vector<std::string>{"small.txt"}, centralNames(readFile(path(L"backup.zip"))));
+}
+
+TEST_F(LibraryTest, PartFilesThatAreNotLeftoversStayUntouched)
+{
+    ASSERT_TRUE(writeFile(path(L"small.txt"), "small"));
+    struct Row {
+        const char* label;
+        bool hidden;
+        bool held;          // open without sharing, as a run writing it holds it
+        std::string content;
+    };
+    const Row rows[] = {
+        {"another run is writing it", true, true, ""},
+        {"the user's own file of that name", false, false, "PK\x03\x04 user's"},
+        {"hidden, but not an archive", true, false, "notes"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        const std::wstring part = path(L"x.zip.part");
+        HANDLE h = CreateFileW(part.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                               row.hidden ? FILE_ATTRIBUTE_HIDDEN : FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(INVALID_HANDLE_VALUE, h);
+        DWORD n = 0;
+        WriteFile(h, row.content.data(), static_cast<DWORD>(row.content.size()), &n, nullptr);
+        if (!row.held) CloseHandle(h);
+        CallResult r = callUtf8(zipLine(path(L"x.zip"), path(L"small.txt")));
+        if (row.held) CloseHandle(h);
+        EXPECT_EQ(ARCHIVER_OK, r.code) << r.text;
+        EXPECT_TRUE(folderHoldsExactly(dir, {L"small.txt", L"x.zip", L"x.zip.part"}));
+        EXPECT_EQ(row.content, readFile(part));
+        SetFileAttributesW(part.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileW(part.c_str());
+        DeleteFileW(path(L"x.zip").c_str());
+    }
+}
+
 }  // namespace
