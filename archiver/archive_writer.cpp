@@ -1,10 +1,12 @@
-// The archive pipeline. The calling thread walks the entries in order and hands the workers one
-// job per small file (the worker reads and compresses it) or per block of a larger file (read
-// here, 1 MiB at a time); it writes the finished jobs in the same order, so the archive is one
-// sequential stream. A local header is written with its final values when
+// The archive pipeline. The calling thread takes the entries in order and hands the workers one
+// job per small file (opened here, read and compressed whole by the worker) or per block of a
+// larger file (read here, 1 MiB at a time, compressed as a piece of the file's one stream); it
+// writes the finished jobs in the same order, so the archive is one sequential stream and the
+// same input gives the same bytes whatever the threads do. A local header is written with its final values when
 // the file fits one block, else with placeholders that are patched once the last block is in.
 // Everything goes to a temporary file beside the archive, renamed to the archive path last.
-// The walk comes first, so a tree that cannot be archived leaves no file at all.
+// The walk runs on its own thread and publishes the entries as it lists them, so compressing
+// starts with the first folder; a walk that fails ends the run and its temporary file.
 #include "archive_writer.h"
 
 #include <vector>
@@ -28,14 +30,48 @@ struct Reader {
     std::wstring path;
     uint64_t offset = 0;
     uint64_t sizeAtOpen = 0;
-    std::vector<uint8_t> tail;      // the last 32 KiB read, dictionary of the next block
+    // The folder whose files are being opened: a folder's files follow one another in the walk.
+    HANDLE folder = INVALID_HANDLE_VALUE;
+    std::wstring folderPath;
 };
+
+void closeReader(Reader& r)
+{
+    if (r.file != INVALID_HANDLE_VALUE) CloseHandle(r.file);
+    if (r.folder != INVALID_HANDLE_VALUE) CloseHandle(r.folder);
+    r.file = r.folder = INVALID_HANDLE_VALUE;
+}
+
+// Opens a file of the walk by its name in its folder, which stays open while its files follow.
+HANDLE openEntryFile(Reader& r, const std::wstring& path)
+{
+    const size_t slash = path.find_last_of(L'\\');
+    if (slash == std::wstring::npos) return openForReading(path);
+    if (r.folderPath.size() != slash || path.compare(0, slash, r.folderPath) != 0) {
+        if (r.folder != INVALID_HANDLE_VALUE) CloseHandle(r.folder);
+        r.folderPath.assign(path, 0, slash);
+        r.folder = openFolderOfFiles(r.folderPath);
+    }
+    return openInFolder(r.folder, path.substr(slash + 1), path);
+}
 
 struct Writer {
     uint64_t crc = 0;
     uint64_t compressed = 0;
     uint64_t uncompressed = 0;
     uint64_t dataStart = 0;
+};
+
+// The walk, on a thread of its own so that listing the tree and compressing it overlap.
+struct WalkThread {
+    HANDLE thread = nullptr;
+    HANDLE published = nullptr;     // set whenever entries were added
+    volatile LONG done = 0;
+    volatile LONG stop = 0;         // the run ended early: the walk stops at its next folder
+    int result = 0;
+    WalkFailure failure;
+    WalkSide side;
+    uint64_t totalBytes = 0;
 };
 
 struct Run {
@@ -47,6 +83,7 @@ struct Run {
     DeflatePool pool;
     Reader reader;
     Writer writer;
+    WalkThread walk;
 };
 
 int failWith(Run* run, int code, const std::wstring& path, DWORD systemError)
@@ -65,8 +102,9 @@ std::wstring shownPath(const std::wstring& path)
 }
 
 // Fills the next job: a folder entry, a small file for a worker to read, or the next block of
-// the current or next file. Small files are opened and read by the workers, so that the many
-// opens of a tree run side by side; larger ones are read here block by block.
+// the current or next file. Every file is opened here, by its name in its open folder (one
+// thread opening is what Wine's single server handles best, and the name alone is cheap to
+// resolve); small files are read by the workers, larger ones here block by block.
 int produceJob(Run* run, Reader& r, DeflateJob* job, bool workersRead)
 {
     job->wholeFile = false;
@@ -85,13 +123,17 @@ int produceJob(Run* run, Reader& r, DeflateJob* job, bool workersRead)
         job->path = sourcePathOf(run->entries, e);
         progressSetItem(run->progress, shownPath(job->path));
         if (workersRead && e.uncompressedSize <= kBlockSize) {
+            job->file = openEntryFile(r, job->path);
+            if (job->file == INVALID_HANDLE_VALUE) {
+                return failWith(run, ARCHIVER_ERROR_ITEM_READ, shownPath(job->path), GetLastError());
+            }
             job->wholeFile = true;
             job->last = true;
             ++r.nextEntry;
             return 0;
         }
         r.path = job->path;
-        r.file = openForReading(r.path);
+        r.file = openEntryFile(r, r.path);
         if (r.file == INVALID_HANDLE_VALUE) {
             return failWith(run, ARCHIVER_ERROR_ITEM_READ, shownPath(r.path), GetLastError());
         }
@@ -102,15 +144,13 @@ int produceJob(Run* run, Reader& r, DeflateJob* job, bool workersRead)
         e.zip64Sizes = r.sizeAtOpen >= kZip32Limit;
         r.inFile = true;
         r.offset = 0;
-        r.tail.clear();
     } else {
         job->entry = r.nextEntry;
         job->isFolder = false;
         job->first = false;
     }
     job->path = r.path;
-    if (!r.tail.empty()) std::copy(r.tail.begin(), r.tail.end(), job->input.begin());
-    job->dictLength = r.tail.size();
+    job->dictLength = 0;
     const uint64_t left = r.sizeAtOpen - r.offset;
     const size_t want = left < kBlockSize ? static_cast<size_t>(left) : kBlockSize;
     size_t got = 0;
@@ -125,10 +165,6 @@ int produceJob(Run* run, Reader& r, DeflateJob* job, bool workersRead)
         r.file = INVALID_HANDLE_VALUE;
         r.inFile = false;
         ++r.nextEntry;
-    } else {
-        const size_t end = job->dictLength + got;
-        const size_t keep = end < kDeflateWindow ? end : kDeflateWindow;
-        r.tail.assign(job->input.begin() + (end - keep), job->input.begin() + end);
     }
     return 0;
 }
@@ -240,10 +276,11 @@ int writeFileHere(Run* run, size_t entry)
     Reader reader;
     reader.nextEntry = entry;
     DeflateJob job;
-    job.input.resize(kDeflateWindow + kBlockSize);
+    job.input.resize(kBlockSize);
     BlockDeflater deflater;
     deflater.ready = false;
-    if (run->cmd->zlibLevel != 0 && blockDeflaterInit(&deflater, run->cmd->zlibLevel) != 0) {
+    deflater.whole = nullptr;
+    if (run->cmd->zlibLevel != 0 && blockDeflaterInit(&deflater, run->cmd->zlibLevel, run->cmd->wholeLevel) != 0) {
         return failWith(run, ARCHIVER_ERROR_INTERNAL, L"", 0);
     }
     int rc = 0;
@@ -254,18 +291,43 @@ int writeFileHere(Run* run, size_t entry)
         runDeflateJob(&job, run->cmd->zlibLevel, &deflater);
         rc = writeJob(run, job);
     } while (rc == 0 && !job.last);
-    if (reader.file != INVALID_HANDLE_VALUE) CloseHandle(reader.file);
+    closeReader(reader);
     blockDeflaterEnd(&deflater);
     return rc;
+}
+
+DWORD WINAPI walkMain(void* arg)
+{
+    Run* run = static_cast<Run*>(arg);
+    WalkThread& w = run->walk;
+    w.result = collectEntries(run->cmd->items, &run->entries, &w.totalBytes, &w.stop, &w.failure, &w.side);
+    run->progress->totalBytes = w.totalBytes;
+    InterlockedExchange(&w.done, 1);
+    SetEvent(w.published);
+    return 0;
+}
+
+// Entries the walk has published; *complete when there will be no more.
+size_t walkedEntries(Run* run, bool* complete)
+{
+    *complete = run->walk.done != 0;
+    return static_cast<size_t>(run->walk.done ? run->entries.count : run->entries.published);
 }
 
 int compressEntries(Run* run)
 {
     uint64_t readSeq = 0, writeSeq = 0;
     const size_t slotCount = run->pool.slots.size();
-    run->reader.done = run->entries.count == 0;
     for (;;) {
         if (run->progress->cancel) return failWith(run, ARCHIVER_CANCELLED, L"", 0);
+        bool complete = false;
+        const size_t available = walkedEntries(run, &complete);
+        if (complete && run->walk.result != ARCHIVER_OK) {
+            return failWith(run, run->walk.result, shownPath(run->walk.failure.path), run->walk.failure.systemError);
+        }
+        if (!run->reader.done && !run->reader.inFile && run->reader.nextEntry >= available && complete) {
+            run->reader.done = true;
+        }
         bool moved = false;
         // Write what is finished, in order.
         while (writeSeq < readSeq) {
@@ -277,22 +339,23 @@ int compressEntries(Run* run)
             if (rc != 0) return -1;
             moved = true;
         }
-        // Read the next block while there is a free slot.
-        if (!run->reader.done && readSeq - writeSeq < slotCount) {
+        // Read the next block while there is a free slot and an entry to read.
+        const bool entryReady = run->reader.inFile || run->reader.nextEntry < available;
+        if (!run->reader.done && entryReady && readSeq - writeSeq < slotCount) {
             DeflateJob* job = poolSlotFor(&run->pool, readSeq);
             if (job) {
                 job->seq = readSeq;
                 if (produceJob(run, run->reader, job, true) != 0) return -1;
                 poolSubmit(&run->pool, job);
                 ++readSeq;
-                if (!run->reader.inFile && run->reader.nextEntry >= run->entries.count) run->reader.done = true;
                 continue;
             }
         }
         if (run->reader.done && writeSeq == readSeq) return 0;
         if (!moved) {
             progressServeOwner(run->progress);
-            poolWaitDone(&run->pool, &run->pool.slots[writeSeq % slotCount], kPollMs);
+            if (writeSeq < readSeq) poolWaitDone(&run->pool, &run->pool.slots[writeSeq % slotCount], kPollMs);
+            else WaitForSingleObject(run->walk.published, kPollMs);   // waiting for the walk alone
         }
     }
 }
@@ -412,27 +475,30 @@ void writeArchive(const ArchiverCommand& cmd, Progress* progress, ArchiveReport*
         failWith(&run, ARCHIVER_ERROR_ARCHIVE_EXISTS, cmd.archivePath, ERROR_FILE_EXISTS);
         return;
     }
-    WalkFailure walkFailure;
-    uint64_t totalBytes = 0;
-    int rc = collectEntries(cmd.items, &run.entries, &totalBytes, &progress->cancel, &walkFailure);
-    if (rc != ARCHIVER_OK) {
-        failWith(&run, rc, shownPath(walkFailure.path), walkFailure.systemError);
-        entryListFree(&run.entries);
-        return;
-    }
-    progress->totalBytes = totalBytes;
-
     std::wstring temporary;
     if (createTemporary(&run, archive, &temporary) != 0) {
         entryListFree(&run.entries);
         return;
     }
     const int threads = workerCount(cmd.threads);
-    bool ok = poolStart(&run.pool, threads, cmd.zlibLevel) == 0;
+    bool ok = poolStart(&run.pool, threads, cmd.zlibLevel, cmd.wholeLevel) == 0;
     if (!ok) failWith(&run, ARCHIVER_ERROR_INTERNAL, L"", GetLastError());
+    if (ok) {
+        run.walk.side.skipPath = temporary;
+        run.walk.published = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+        run.walk.side.published = run.walk.published;
+        run.walk.thread = run.walk.published ? CreateThread(nullptr, 0, walkMain, &run, 0, nullptr) : nullptr;
+        if (!run.walk.thread) ok = failWith(&run, ARCHIVER_ERROR_INTERNAL, L"", GetLastError()) == 0;
+    }
     ok = ok && compressEntries(&run) == 0;
     poolStop(&run.pool);
-    if (run.reader.file != INVALID_HANDLE_VALUE) CloseHandle(run.reader.file);
+    closeReader(run.reader);
+    if (run.walk.thread) {
+        InterlockedExchange(&run.walk.stop, 1);
+        WaitForSingleObject(run.walk.thread, INFINITE);
+        CloseHandle(run.walk.thread);
+    }
+    if (run.walk.published) CloseHandle(run.walk.published);
     ok = ok && writeCentralDirectory(&run) == 0;
     if (ok && progress->cancel) ok = failWith(&run, ARCHIVER_CANCELLED, L"", 0) == 0;
     if (ok) {

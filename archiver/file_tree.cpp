@@ -76,6 +76,7 @@ bool appendEntry(EntryList* list, const ZipEntry& e)
     }
     list->chunks[list->count / kEntryChunk][list->count % kEntryChunk] = e;
     ++list->count;
+    InterlockedExchange(&list->published, static_cast<LONG>(list->count));
     return true;
 }
 
@@ -115,6 +116,10 @@ struct Walk {
     uint64_t* totalBytes;
     volatile LONG* cancel;
     WalkFailure* failure;
+    const WalkSide* side;
+    FolderIdentity skipFolder;      // the folder of side->skipPath, known once a link needs it
+    const wchar_t* skipName;        // its name in that folder
+    int linksOnChain;               // folders being walked that were entered through a link
     uint16_t item;
     // The folders being walked, outermost first, with their identities once a link needed them.
     std::vector<std::wstring> chain;
@@ -175,6 +180,25 @@ bool childBefore(const Child& a, const Child& b)
     return nameBefore(a.entry.name, a.entry.nameLength, b.entry.name, b.entry.nameLength);
 }
 
+int listFolder(Walk* w, const std::wstring& folder, const std::string& prefix, bool isLink);
+
+// Whether the file to leave out lies in folder: by its path, and below a link (which can lead
+// to the same folder by another path) by the folder's identity.
+bool holdsSkippedFile(Walk* w, const std::wstring& folder)
+{
+    if (!w->skipName) return false;
+    const std::wstring& skip = w->side->skipPath;
+    if (skip.size() > folder.size() && skip[folder.size()] == L'\\' &&
+        _wcsnicmp(skip.c_str(), folder.c_str(), folder.size()) == 0 && skip.c_str() + folder.size() + 1 == w->skipName) {
+        return true;
+    }
+    if (!w->linksOnChain) return false;
+    if (!w->skipFolder.known && !identify(skip.substr(0, w->skipName - skip.c_str() - 1), &w->skipFolder)) return false;
+    FolderIdentity here;
+    return identify(folder, &here) && here.volume == w->skipFolder.volume && here.high == w->skipFolder.high &&
+           here.low == w->skipFolder.low;
+}
+
 int walkFolder(Walk* w, const std::wstring& folder, const std::string& prefix, bool isLink)
 {
     if (*w->cancel) return ARCHIVER_CANCELLED;
@@ -182,6 +206,14 @@ int walkFolder(Walk* w, const std::wstring& folder, const std::string& prefix, b
         int rc = checkLink(w, folder);
         if (rc != ARCHIVER_OK) return rc;
     }
+    w->linksOnChain += isLink ? 1 : 0;
+    int rc = listFolder(w, folder, prefix, isLink);
+    w->linksOnChain -= isLink ? 1 : 0;
+    return rc;
+}
+
+int listFolder(Walk* w, const std::wstring& folder, const std::string& prefix, bool isLink)
+{
     std::vector<Child> children;
     WIN32_FIND_DATAW fd;
     HANDLE h = FindFirstFileExW((folder + L"\\*").c_str(), FindExInfoBasic, &fd, FindExSearchNameMatch, nullptr,
@@ -193,8 +225,11 @@ int walkFolder(Walk* w, const std::wstring& folder, const std::string& prefix, b
     }
     int rc = ARCHIVER_OK;
     std::string name;
+    // The archive being written into this folder is not part of it.
+    const bool skipHere = holdsSkippedFile(w, folder);
     do {
         if (isDotName(fd.cFileName)) continue;
+        if (skipHere && _wcsicmp(w->skipName, fd.cFileName) == 0) continue;
         const bool isFolder = (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
         if (!zipName(fd.cFileName, &name)) {
             rc = fail(w, ARCHIVER_ERROR_NAME, folder + L"\\" + fd.cFileName, ERROR_NO_UNICODE_TRANSLATION);
@@ -223,6 +258,7 @@ int walkFolder(Walk* w, const std::wstring& folder, const std::string& prefix, b
     for (const Child& c : children) {
         if (!appendEntry(w->list, c.entry)) return fail(w, ARCHIVER_ERROR_INTERNAL, folder, ERROR_NOT_ENOUGH_MEMORY);
     }
+    if (w->side && w->side->published) SetEvent(w->side->published);
     // The files of this folder are listed: only its folders are needed further down.
     children.erase(std::remove_if(children.begin(), children.end(), [](const Child& c) { return !c.entry.isFolder; }),
                    children.end());
@@ -292,6 +328,7 @@ void entryListInit(EntryList* list, uint64_t budget)
 {
     entryListFree(list);
     list->budget = budget;
+    list->chunks.reserve(static_cast<size_t>(budget / (kEntryChunk * sizeof(ZipEntry))) + 1);
 }
 
 void entryListFree(EntryList* list)
@@ -302,6 +339,7 @@ void entryListFree(EntryList* list)
     list->nameBlocks.clear();
     list->items.clear();
     list->count = 0;
+    list->published = 0;
     list->nameBlockUsed = list->nameBlockSize = 0;
     list->bytesHeld = 0;
 }
@@ -364,13 +402,18 @@ bool nameBefore(const char* a, size_t aLength, const char* b, size_t bLength)
 }
 
 int collectEntries(const std::vector<std::wstring>& items, EntryList* entries, uint64_t* totalBytes,
-                   volatile LONG* cancel, WalkFailure* failure)
+                   volatile LONG* cancel, WalkFailure* failure, const WalkSide* side)
 {
-    Walk w{entries, totalBytes, cancel, failure, 0, {}, {}};
+    Walk w{entries, totalBytes, cancel, failure, side, FolderIdentity(), nullptr, 0, 0, {}, {}};
+    if (side && !side->skipPath.empty()) {
+        const size_t slash = side->skipPath.find_last_of(L'\\');
+        if (slash != std::wstring::npos) w.skipName = side->skipPath.c_str() + slash + 1;
+    }
     // The budget keeps the list far below what the process can have, so the standard containers
     // of the walk do not run out; should they all the same, the run ends with an error rather
     // than an abort.
     try {
+        entries->items.reserve(items.size());
         for (const std::wstring& item : items) {
             if (entries->items.size() >= kZip16Limit) return fail(&w, ARCHIVER_ERROR_COMMAND_LINE, item, 0);
             int rc = addItem(&w, item);

@@ -27,6 +27,9 @@ struct EntryList {
     uint64_t bytesHeld = 0;
     uint64_t budget = 0;
     std::vector<ItemRoot> items;
+    // Entries another thread may read while the walk goes on (chunks and items never move: both
+    // are reserved for the whole budget and every item at the start).
+    volatile LONG published = 0;
 };
 
 // Memory an entry list may take by default: far from the 2 GiB of a 32-bit process.
@@ -43,12 +46,19 @@ struct WalkFailure {
     DWORD systemError = 0;
 };
 
+// A walk beside the writing of the archive: the file to leave out (the archive's temporary file,
+// when the archive is written into the tree), and an event set whenever entries were published.
+struct WalkSide {
+    std::wstring skipPath;
+    HANDLE published = nullptr;
+};
+
 // Adds the entries of every item to *entries and their file sizes to *totalBytes.
 // Returns ARCHIVER_OK or ARCHIVER_ERROR_ITEM_NOT_FOUND, ARCHIVER_ERROR_ITEM_READ,
 // ARCHIVER_ERROR_LINK_LOOP, ARCHIVER_ERROR_NAME, ARCHIVER_ERROR_INTERNAL (memory; systemError
 // ERROR_NOT_ENOUGH_MEMORY) or ARCHIVER_CANCELLED (when *cancel becomes nonzero).
 int collectEntries(const std::vector<std::wstring>& items, EntryList* entries, uint64_t* totalBytes,
-                   volatile LONG* cancel, WalkFailure* failure);
+                   volatile LONG* cancel, WalkFailure* failure, const WalkSide* side = nullptr);
 
 // Pure helpers.
 // Name an item gets in the archive: its last path component (trailing separators ignored;

@@ -359,6 +359,23 @@ def case_links(env, work):
         check("Alias/linked shared/common.txt" in z.namelist(), "item link not followed: %s" % z.namelist()[:5])
     os.remove(os.path.join(work, "alias.zip"))
 
+    # The archive written into the tree, directly and through a link to its folder: the run does
+    # not take in its own temporary file.
+    backups = os.path.join(work, "Backups")
+    os.makedirs(backups)
+    os.symlink(backups, os.path.join(src, "to backups"))
+    for label, archive in (("inside the item", os.path.join(src, "sub", "inner.zip")),
+                           ("through a link", os.path.join(backups, "linked.zip"))):
+        rc, out = env.add(archive, [src])
+        check(rc == ARCHIVER_OK, "%s: result 0x%x: %s" % (label, rc, out))
+        with zipfile.ZipFile(archive) as z:
+            names = z.namelist()
+        check(not [n for n in names if n.endswith(".part")], "%s: the archive took in its own temporary file: %s" % (
+            label, [n for n in names if n.endswith(".part")]))
+        check("Project/own.txt" in names, "%s: %s" % (label, names[:5]))
+        os.remove(archive)
+    os.remove(os.path.join(src, "to backups"))
+
     # Links back into a folder being archived would never end: an error, and nothing written.
     rows = [
         ("link to its own folder", os.path.join(src, "sub", "self"), os.path.join(src, "sub")),

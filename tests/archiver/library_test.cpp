@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <winternl.h>
 
 #include <atomic>
 #include <chrono>
@@ -604,24 +605,35 @@ TEST_F(LibraryTest, ReadErrorInAFileFailsTheCallAndLeavesNothing)
     EXPECT_EQ(ARCHIVER_OK, again.code) << again.text;
 }
 
-// Another program appends to a file between the listing of its folder and its reading.
-std::wstring g_growPath;
-decltype(&CreateFileW) g_realCreateFileW = nullptr;
+// Another program appends to a file between the listing of its folder and its reading. The
+// library opens the files of a folder by name relative to the folder (NtCreateFile).
+std::wstring g_growName;
+typedef NTSTATUS(NTAPI* NtCreateFileProc)(PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUTES, PIO_STATUS_BLOCK, PLARGE_INTEGER,
+                                           ULONG, ULONG, ULONG, ULONG, PVOID, ULONG);
+NtCreateFileProc g_realNtCreateFile = nullptr;
 
-HANDLE WINAPI growingCreateFileW(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES sa, DWORD disposition,
-                                 DWORD flags, HANDLE tmpl)
+NTSTATUS NTAPI growingNtCreateFile(PHANDLE handle, ACCESS_MASK access, POBJECT_ATTRIBUTES attributes,
+                                   PIO_STATUS_BLOCK io, PLARGE_INTEGER allocation, ULONG fileAttributes, ULONG share,
+                                   ULONG disposition, ULONG options, PVOID ea, ULONG eaLength)
 {
-    std::wstring n = name;
-    if (!g_growPath.empty() && n.size() >= g_growPath.size() &&
-        n.compare(n.size() - g_growPath.size(), std::wstring::npos, g_growPath) == 0) {
-        g_growPath.clear();
-        HANDLE h = g_realCreateFileW(name, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-        std::string more(3 * 1024 * 1024 + 5, 'g');
-        DWORD written = 0;
-        WriteFile(h, more.data(), static_cast<DWORD>(more.size()), &written, nullptr);
-        CloseHandle(h);
+    const std::wstring n(attributes->ObjectName->Buffer, attributes->ObjectName->Length / sizeof(wchar_t));
+    if (!g_growName.empty() && n.size() >= g_growName.size() &&
+        n.compare(n.size() - g_growName.size(), std::wstring::npos, g_growName) == 0) {
+        g_growName.clear();
+        HANDLE h = nullptr;
+        IO_STATUS_BLOCK appendIo;
+        OBJECT_ATTRIBUTES same = *attributes;
+        if (g_realNtCreateFile(&h, FILE_APPEND_DATA | SYNCHRONIZE, &same, &appendIo, nullptr, 0,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE, 1 /* open */, 0x20 | 0x40 /* synchronous, file */,
+                               nullptr, 0) == 0) {
+            std::string more(3 * 1024 * 1024 + 5, 'g');
+            DWORD written = 0;
+            WriteFile(h, more.data(), static_cast<DWORD>(more.size()), &written, nullptr);
+            CloseHandle(h);
+        }
     }
-    return g_realCreateFileW(name, access, share, sa, disposition, flags, tmpl);
+    return g_realNtCreateFile(handle, access, attributes, io, allocation, fileAttributes, share, disposition, options, ea,
+                              eaLength);
 }
 
 TEST_F(LibraryTest, FileThatGrowsAfterTheListingIsArchivedWhole)
@@ -631,14 +643,14 @@ TEST_F(LibraryTest, FileThatGrowsAfterTheListingIsArchivedWhole)
     ASSERT_TRUE(writeFile(folder + L"\\a.log", std::string(1000, 'a')));
     ASSERT_TRUE(writeFile(folder + L"\\b.log", std::string(2000, 'b')));  // listed small, read large
     ASSERT_TRUE(writeFile(folder + L"\\c.log", std::string(3000, 'c')));
-    g_growPath = L"\\b.log";
-    g_realCreateFileW = reinterpret_cast<decltype(&CreateFileW)>(
-        swapImport(library().module, "KERNEL32.dll", "CreateFileW", reinterpret_cast<void*>(&growingCreateFileW)));
-    ASSERT_NE(nullptr, g_realCreateFileW) << "CreateFileW import not found";
+    g_growName = L"b.log";
+    g_realNtCreateFile = reinterpret_cast<NtCreateFileProc>(
+        swapImport(library().module, "ntdll.dll", "NtCreateFile", reinterpret_cast<void*>(&growingNtCreateFile)));
+    ASSERT_NE(nullptr, g_realNtCreateFile) << "NtCreateFile import not found";
     CallResult r = callUtf8(zipLine(path(L"logs.zip"), folder));
-    swapImport(library().module, "KERNEL32.dll", "CreateFileW", reinterpret_cast<void*>(g_realCreateFileW));
+    swapImport(library().module, "ntdll.dll", "NtCreateFile", reinterpret_cast<void*>(g_realNtCreateFile));
     ASSERT_EQ(ARCHIVER_OK, r.code) << r.text;
-    EXPECT_TRUE(g_growPath.empty()) << "the file was not opened";
+    EXPECT_TRUE(g_growName.empty()) << "the file was not opened";
     const std::vector<CentralEntry> entries = centralEntries(readFile(path(L"logs.zip")));
     ASSERT_EQ(4u, entries.size());
     const char* names[] = {"logs/", "logs/a.log", "logs/b.log", "logs/c.log"};
