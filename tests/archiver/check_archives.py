@@ -144,7 +144,8 @@ def case_tree(env, work):
     write(os.path.join(src, "emoji 😀🎉.txt"), "😀".encode() * 1000)
     write(os.path.join(src, "big text.log"), text_bytes(5 * 1024 * 1024 + 12345, 7))   # several blocks
     write(os.path.join(src, "random.bin"), os.urandom(3 * 1024 * 1024 + 5))          # stored fallback
-    write(os.path.join(src, "exact block.bin"), text_bytes(1024 * 1024, 3))         # block boundary
+    write(os.path.join(src, "exact block.bin"), text_bytes(1024 * 1024, 3))         # largest whole file
+    write(os.path.join(src, "just over.bin"), text_bytes(1024 * 1024 + 1, 4))       # two blocks, the last of one byte
     write(os.path.join(src, "small random.bin"), os.urandom(1000))                  # stored, one block
     single = os.path.join(work, "report 2024.txt")
     write(single, text_bytes(20000, 11))
