@@ -294,9 +294,11 @@ def main():
                 median(times[("tree", "floor, 1 thread")]), median(times[("tree", "floor, 2 threads")]),
                 median(times[("tree", "floor, relative opens")]), median(times.get(("tree", "ours -mx0"), [])),
                 median(times.get(("tree", "ours"), []))))
+    ran = {c for c, _ in times}
     for label, value, op, goal in checks:
         if value is None:
-            say("%-55s   n/a (a tool is missing)" % label)
+            if label.split(":")[0] in ran:
+                say("%-55s   n/a (a tool is missing)" % label)
             continue
         verdict = "" if goal is None else ("  goal %s %s: %s" % (op, goal, "met" if (
             value >= goal if op == ">=" else value <= goal) else "MISSED"))
