@@ -77,24 +77,6 @@ typedef NTSTATUS(NTAPI* NtCreateFileProc)(PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUT
 NtCreateFileProc g_ntCreateFile;
 std::vector<std::pair<HANDLE, std::wstring>> g_rel;
 
-void listRelative(const std::wstring& folder)
-{
-    HANDLE dir = CreateFileW(folder.c_str(), FILE_LIST_DIRECTORY | SYNCHRONIZE, 7, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    WIN32_FIND_DATAW fd;
-    HANDLE h = FindFirstFileExW((folder + L"\\*").c_str(), FindExInfoBasic, &fd, FindExSearchNameMatch, nullptr,
-                                FIND_FIRST_EX_LARGE_FETCH);
-    if (h == INVALID_HANDLE_VALUE) return;
-    std::vector<std::wstring> folders;
-    do {
-        const std::wstring name = fd.cFileName;
-        if (name == L"." || name == L"..") continue;
-        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) folders.push_back(folder + L"\\" + name);
-        else g_rel.push_back({dir, name});
-    } while (FindNextFileW(h, &fd));
-    FindClose(h);
-    for (const std::wstring& f : folders) listRelative(f);
-}
-
 HANDLE openRelative(HANDLE dir, const std::wstring& name)
 {
     UNICODE_STRING us;
@@ -109,8 +91,12 @@ HANDLE openRelative(HANDLE dir, const std::wstring& name)
     return st == 0 ? h : INVALID_HANDLE_VALUE;
 }
 
+// Lists the files below folder: by full path, or with --relative by name and their open folder.
 void listTree(const std::wstring& folder)
 {
+    HANDLE dir = g_mode ? CreateFileW(folder.c_str(), FILE_LIST_DIRECTORY | SYNCHRONIZE, 7, nullptr, OPEN_EXISTING,
+                                      FILE_FLAG_BACKUP_SEMANTICS, nullptr)
+                        : INVALID_HANDLE_VALUE;
     WIN32_FIND_DATAW fd;
     HANDLE h = FindFirstFileExW((folder + L"\\*").c_str(), FindExInfoBasic, &fd, FindExSearchNameMatch, nullptr,
                                 FIND_FIRST_EX_LARGE_FETCH);
@@ -120,6 +106,7 @@ void listTree(const std::wstring& folder)
         const std::wstring name = fd.cFileName;
         if (name == L"." || name == L"..") continue;
         if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) folders.push_back(folder + L"\\" + name);
+        else if (g_mode) g_rel.push_back({dir, name});
         else g_files.push_back(folder + L"\\" + name);
     } while (FindNextFileW(h, &fd));
     FindClose(h);
@@ -161,8 +148,7 @@ int readAll(int argc, wchar_t** argv)
     LARGE_INTEGER f, t0, t1, t2;
     QueryPerformanceFrequency(&f);
     QueryPerformanceCounter(&t0);
-    if (g_mode) listRelative(argv[i]);
-    else listTree(argv[i]);
+    listTree(argv[i]);
     QueryPerformanceCounter(&t1);
     std::vector<HANDLE> workers;
     for (int t = 1; t < threads; ++t) workers.push_back(CreateThread(nullptr, 0, readFiles, nullptr, 0, nullptr));
