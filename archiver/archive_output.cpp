@@ -40,8 +40,10 @@ int seekTo(ArchiveOutput* out, uint64_t offset)
 
 int outputCreate(ArchiveOutput* out, const wchar_t* path)
 {
+    // Hidden while it is incomplete: an ended process leaves a file that the user does not
+    // stumble on, and that the next run of the same archive knows as a leftover.
     out->file = CreateFileW(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
+                            FILE_ATTRIBUTE_HIDDEN, nullptr);
     if (out->file == INVALID_HANDLE_VALUE) {
         out->error = GetLastError();
         return -1;
@@ -109,6 +111,11 @@ int outputFinish(ArchiveOutput* out)
 {
     int rc = outputFlush(out);
     if (rc == 0 && !FlushFileBuffers(out->file)) rc = fail(out);
+    if (rc == 0) {
+        FILE_BASIC_INFO basic = {};
+        basic.FileAttributes = FILE_ATTRIBUTE_ARCHIVE;
+        if (!SetFileInformationByHandle(out->file, FileBasicInfo, &basic, sizeof(basic))) rc = fail(out);
+    }
     if (!CloseHandle(out->file) && rc == 0) rc = fail(out);
     out->file = INVALID_HANDLE_VALUE;
     return rc;

@@ -15,7 +15,8 @@ struct ArchiveOutput {
     DWORD error = 0;          // first system error, 0 while all is well
 };
 
-// Creates path (it must not exist). 0 or -1 with out->error set.
+// Creates path (it must not exist), hidden and held without sharing until outputFinish. 0 or -1
+// with out->error set.
 int outputCreate(ArchiveOutput* out, const wchar_t* path);
 int outputWrite(ArchiveOutput* out, const void* data, size_t length);
 int outputFlush(ArchiveOutput* out);
@@ -23,7 +24,7 @@ int outputFlush(ArchiveOutput* out);
 int outputPatch(ArchiveOutput* out, uint64_t offset, const void* data, size_t length);
 // Cuts the file back to offset, which becomes the logical end.
 int outputTruncate(ArchiveOutput* out, uint64_t offset);
-// Flushes to the disk and closes. 0 or -1.
+// Flushes to the disk, shows the file (clears hidden) and closes. 0 or -1.
 int outputFinish(ArchiveOutput* out);
 // Closes without caring about errors (the caller deletes the file).
 void outputAbandon(ArchiveOutput* out);

@@ -1,9 +1,12 @@
-// The archive pipeline. The calling thread walks the entries in order and hands the workers one
-// job per small file (the worker reads and compresses it) or per block of a larger file (read
-// here, 1 MiB at a time); it writes the finished jobs in the same order, so the archive is one
-// sequential stream. A local header is written with its final values when
+// The archive pipeline. The calling thread takes the entries in order and hands the workers one
+// job per small file (opened here, read and compressed whole by the worker) or per block of a
+// larger file (read here, 1 MiB at a time, compressed as a piece of the file's one stream); it
+// writes the finished jobs in the same order, so the archive is one sequential stream and the
+// same input gives the same bytes whatever the threads do. A local header is written with its final values when
 // the file fits one block, else with placeholders that are patched once the last block is in.
 // Everything goes to a temporary file beside the archive, renamed to the archive path last.
+// The walk runs on its own thread and publishes the entries as it lists them, so compressing
+// starts with the first folder; a walk that fails ends the run and its temporary file.
 #include "archive_writer.h"
 
 #include <vector>
@@ -24,10 +27,33 @@ struct Reader {
     bool inFile = false;
     bool done = false;
     HANDLE file = INVALID_HANDLE_VALUE;
+    std::wstring path;
     uint64_t offset = 0;
     uint64_t sizeAtOpen = 0;
-    std::vector<uint8_t> tail;      // the last 32 KiB read, dictionary of the next block
+    // The folder whose files are being opened: a folder's files follow one another in the walk.
+    HANDLE folder = INVALID_HANDLE_VALUE;
+    std::wstring folderPath;
 };
+
+void closeReader(Reader& r)
+{
+    if (r.file != INVALID_HANDLE_VALUE) CloseHandle(r.file);
+    if (r.folder != INVALID_HANDLE_VALUE) CloseHandle(r.folder);
+    r.file = r.folder = INVALID_HANDLE_VALUE;
+}
+
+// Opens a file of the walk by its name in its folder, which stays open while its files follow.
+HANDLE openEntryFile(Reader& r, const std::wstring& path)
+{
+    const size_t slash = path.find_last_of(L'\\');
+    if (slash == std::wstring::npos) return openForReading(path);
+    if (r.folderPath.size() != slash || path.compare(0, slash, r.folderPath) != 0) {
+        if (r.folder != INVALID_HANDLE_VALUE) CloseHandle(r.folder);
+        r.folderPath.assign(path, 0, slash);
+        r.folder = openFolderOfFiles(r.folderPath);
+    }
+    return openInFolder(r.folder, path.substr(slash + 1), path);
+}
 
 struct Writer {
     uint64_t crc = 0;
@@ -36,15 +62,28 @@ struct Writer {
     uint64_t dataStart = 0;
 };
 
+// The walk, on a thread of its own so that listing the tree and compressing it overlap.
+struct WalkThread {
+    HANDLE thread = nullptr;
+    HANDLE published = nullptr;     // set whenever entries were added
+    volatile LONG done = 0;
+    volatile LONG stop = 0;         // the run ended early: the walk stops at its next folder
+    int result = 0;
+    WalkFailure failure;
+    WalkSide side;
+    uint64_t totalBytes = 0;
+};
+
 struct Run {
     const ArchiverCommand* cmd;
     Progress* progress;
     ArchiveReport* report;
-    std::vector<ZipEntry> entries;
+    EntryList entries;
     ArchiveOutput out;
     DeflatePool pool;
     Reader reader;
     Writer writer;
+    WalkThread walk;
 };
 
 int failWith(Run* run, int code, const std::wstring& path, DWORD systemError)
@@ -63,13 +102,14 @@ std::wstring shownPath(const std::wstring& path)
 }
 
 // Fills the next job: a folder entry, a small file for a worker to read, or the next block of
-// the current or next file. Small files are opened and read by the workers, so that the many
-// opens of a tree run side by side; larger ones are read here block by block.
+// the current or next file. Every file is opened here, by its name in its open folder (one
+// thread opening is what Wine's single server handles best, and the name alone is cheap to
+// resolve); small files are read by the workers, larger ones here block by block.
 int produceJob(Run* run, Reader& r, DeflateJob* job, bool workersRead)
 {
-    job->wholeFile = nullptr;
+    job->wholeFile = false;
     if (!r.inFile) {
-        ZipEntry& e = run->entries[r.nextEntry];
+        ZipEntry& e = entryAt(&run->entries, r.nextEntry);
         job->entry = r.nextEntry;
         job->isFolder = e.isFolder;
         job->first = true;
@@ -80,38 +120,42 @@ int produceJob(Run* run, Reader& r, DeflateJob* job, bool workersRead)
             ++r.nextEntry;
             return 0;
         }
-        progressSetItem(run->progress, shownPath(e.sourcePath));
-        if (workersRead && e.sizeAtWalk <= kBlockSize) {
-            job->wholeFile = &e.sourcePath;
+        job->path = sourcePathOf(run->entries, e);
+        progressSetItem(run->progress, shownPath(job->path));
+        if (workersRead && e.uncompressedSize <= kBlockSize) {
+            job->file = openEntryFile(r, job->path);
+            if (job->file == INVALID_HANDLE_VALUE) {
+                return failWith(run, ARCHIVER_ERROR_ITEM_READ, shownPath(job->path), GetLastError());
+            }
+            job->wholeFile = true;
             job->last = true;
             ++r.nextEntry;
             return 0;
         }
-        r.file = openForReading(e.sourcePath);
+        r.path = job->path;
+        r.file = openEntryFile(r, r.path);
         if (r.file == INVALID_HANDLE_VALUE) {
-            return failWith(run, ARCHIVER_ERROR_ITEM_READ, shownPath(e.sourcePath), GetLastError());
+            return failWith(run, ARCHIVER_ERROR_ITEM_READ, shownPath(r.path), GetLastError());
         }
         LARGE_INTEGER size;
-        r.sizeAtOpen = GetFileSizeEx(r.file, &size) ? static_cast<uint64_t>(size.QuadPart) : e.sizeAtWalk;
+        r.sizeAtOpen = GetFileSizeEx(r.file, &size) ? static_cast<uint64_t>(size.QuadPart) : e.uncompressedSize;
         // Reading stops at the size seen at opening (a file that keeps growing cannot hold us),
         // so whether the sizes need zip64 is known now.
         e.zip64Sizes = r.sizeAtOpen >= kZip32Limit;
         r.inFile = true;
         r.offset = 0;
-        r.tail.clear();
     } else {
         job->entry = r.nextEntry;
         job->isFolder = false;
         job->first = false;
     }
-    ZipEntry& e = run->entries[r.nextEntry];
-    if (!r.tail.empty()) std::copy(r.tail.begin(), r.tail.end(), job->input.begin());
-    job->dictLength = r.tail.size();
+    job->path = r.path;
+    job->dictLength = 0;
     const uint64_t left = r.sizeAtOpen - r.offset;
     const size_t want = left < kBlockSize ? static_cast<size_t>(left) : kBlockSize;
     size_t got = 0;
     DWORD err = want ? readFully(r.file, job->input.data() + job->dictLength, want, &got) : 0;
-    if (err) return failWith(run, ARCHIVER_ERROR_ITEM_READ, shownPath(e.sourcePath), err);
+    if (err) return failWith(run, ARCHIVER_ERROR_ITEM_READ, shownPath(r.path), err);
     job->dataLength = got;
     r.offset += got;
     // A file that shrank while being read ends early: what was read is what is stored.
@@ -121,10 +165,6 @@ int produceJob(Run* run, Reader& r, DeflateJob* job, bool workersRead)
         r.file = INVALID_HANDLE_VALUE;
         r.inFile = false;
         ++r.nextEntry;
-    } else {
-        const size_t end = job->dictLength + got;
-        const size_t keep = end < kDeflateWindow ? end : kDeflateWindow;
-        r.tail.assign(job->input.begin() + (end - keep), job->input.begin() + end);
     }
     return 0;
 }
@@ -148,13 +188,13 @@ int writeBytes(Run* run, const uint8_t* data, size_t length)
 }
 
 // A file of several blocks whose deflate output did not shrink: store it instead, read again.
-int rewriteStored(Run* run, ZipEntry* e)
+int rewriteStored(Run* run, ZipEntry* e, const std::wstring& path)
 {
     if (outputTruncate(&run->out, run->writer.dataStart) != 0) {
         return failWith(run, ARCHIVER_ERROR_WRITE, run->cmd->archivePath, run->out.error);
     }
-    HANDLE file = openForReading(e->sourcePath);
-    if (file == INVALID_HANDLE_VALUE) return failWith(run, ARCHIVER_ERROR_ITEM_READ, shownPath(e->sourcePath), GetLastError());
+    HANDLE file = openForReading(path);
+    if (file == INVALID_HANDLE_VALUE) return failWith(run, ARCHIVER_ERROR_ITEM_READ, shownPath(path), GetLastError());
     std::vector<uint8_t> buffer(kBlockSize);
     uint64_t left = e->uncompressedSize;
     uint32_t crc = 0;
@@ -165,7 +205,7 @@ int rewriteStored(Run* run, ZipEntry* e)
         size_t got = 0;
         DWORD err = readFully(file, buffer.data(), want, &got);
         if (err || got < want) {
-            rc = failWith(run, ARCHIVER_ERROR_ITEM_READ, shownPath(e->sourcePath), err ? err : ERROR_HANDLE_EOF);
+            rc = failWith(run, ARCHIVER_ERROR_ITEM_READ, shownPath(path), err ? err : ERROR_HANDLE_EOF);
             break;
         }
         crc = crc32Of(buffer.data(), got, crc);
@@ -185,8 +225,8 @@ int writeFileHere(Run* run, size_t entry);
 int writeJob(Run* run, const DeflateJob& job)
 {
     if (job.error) return failWith(run, ARCHIVER_ERROR_INTERNAL, L"", 0);
-    ZipEntry& e = run->entries[job.entry];
-    if (job.readError) return failWith(run, ARCHIVER_ERROR_ITEM_READ, shownPath(e.sourcePath), job.readError);
+    ZipEntry& e = entryAt(&run->entries, job.entry);
+    if (job.readError) return failWith(run, ARCHIVER_ERROR_ITEM_READ, shownPath(job.path), job.readError);
     if (job.grew) return writeFileHere(run, job.entry);
     Writer& w = run->writer;
     const uint8_t* data = job.input.data() + job.dictLength;
@@ -220,7 +260,7 @@ int writeJob(Run* run, const DeflateJob& job)
     e.crc = static_cast<uint32_t>(w.crc);
     e.uncompressedSize = w.uncompressed;
     e.compressedSize = w.compressed;
-    if (e.method == kZipDeflated && e.compressedSize >= e.uncompressedSize && rewriteStored(run, &e) != 0) return -1;
+    if (e.method == kZipDeflated && e.compressedSize >= e.uncompressedSize && rewriteStored(run, &e, job.path) != 0) return -1;
     std::vector<uint8_t> header;
     appendLocalHeader(&header, e);
     if (outputPatch(&run->out, e.headerOffset, header.data(), header.size()) != 0) {
@@ -236,10 +276,11 @@ int writeFileHere(Run* run, size_t entry)
     Reader reader;
     reader.nextEntry = entry;
     DeflateJob job;
-    job.input.resize(kDeflateWindow + kBlockSize);
+    job.input.resize(kBlockSize);
     BlockDeflater deflater;
     deflater.ready = false;
-    if (run->cmd->zlibLevel != 0 && blockDeflaterInit(&deflater, run->cmd->zlibLevel) != 0) {
+    deflater.whole = nullptr;
+    if (run->cmd->zlibLevel != 0 && blockDeflaterInit(&deflater, run->cmd->zlibLevel, run->cmd->wholeLevel) != 0) {
         return failWith(run, ARCHIVER_ERROR_INTERNAL, L"", 0);
     }
     int rc = 0;
@@ -250,18 +291,43 @@ int writeFileHere(Run* run, size_t entry)
         runDeflateJob(&job, run->cmd->zlibLevel, &deflater);
         rc = writeJob(run, job);
     } while (rc == 0 && !job.last);
-    if (reader.file != INVALID_HANDLE_VALUE) CloseHandle(reader.file);
+    closeReader(reader);
     blockDeflaterEnd(&deflater);
     return rc;
+}
+
+DWORD WINAPI walkMain(void* arg)
+{
+    Run* run = static_cast<Run*>(arg);
+    WalkThread& w = run->walk;
+    w.result = collectEntries(run->cmd->items, &run->entries, &w.totalBytes, &w.stop, &w.failure, &w.side);
+    run->progress->totalBytes = w.totalBytes;
+    InterlockedExchange(&w.done, 1);
+    SetEvent(w.published);
+    return 0;
+}
+
+// Entries the walk has published; *complete when there will be no more.
+size_t walkedEntries(Run* run, bool* complete)
+{
+    *complete = run->walk.done != 0;
+    return static_cast<size_t>(run->walk.done ? run->entries.count : run->entries.published);
 }
 
 int compressEntries(Run* run)
 {
     uint64_t readSeq = 0, writeSeq = 0;
     const size_t slotCount = run->pool.slots.size();
-    run->reader.done = run->entries.empty();
     for (;;) {
         if (run->progress->cancel) return failWith(run, ARCHIVER_CANCELLED, L"", 0);
+        bool complete = false;
+        const size_t available = walkedEntries(run, &complete);
+        if (complete && run->walk.result != ARCHIVER_OK) {
+            return failWith(run, run->walk.result, shownPath(run->walk.failure.path), run->walk.failure.systemError);
+        }
+        if (!run->reader.done && !run->reader.inFile && run->reader.nextEntry >= available && complete) {
+            run->reader.done = true;
+        }
         bool moved = false;
         // Write what is finished, in order.
         while (writeSeq < readSeq) {
@@ -273,22 +339,23 @@ int compressEntries(Run* run)
             if (rc != 0) return -1;
             moved = true;
         }
-        // Read the next block while there is a free slot.
-        if (!run->reader.done && readSeq - writeSeq < slotCount) {
+        // Read the next block while there is a free slot and an entry to read.
+        const bool entryReady = run->reader.inFile || run->reader.nextEntry < available;
+        if (!run->reader.done && entryReady && readSeq - writeSeq < slotCount) {
             DeflateJob* job = poolSlotFor(&run->pool, readSeq);
             if (job) {
                 job->seq = readSeq;
                 if (produceJob(run, run->reader, job, true) != 0) return -1;
                 poolSubmit(&run->pool, job);
                 ++readSeq;
-                if (!run->reader.inFile && run->reader.nextEntry >= run->entries.size()) run->reader.done = true;
                 continue;
             }
         }
         if (run->reader.done && writeSeq == readSeq) return 0;
         if (!moved) {
             progressServeOwner(run->progress);
-            poolWaitDone(&run->pool, &run->pool.slots[writeSeq % slotCount], kPollMs);
+            if (writeSeq < readSeq) poolWaitDone(&run->pool, &run->pool.slots[writeSeq % slotCount], kPollMs);
+            else WaitForSingleObject(run->walk.published, kPollMs);   // waiting for the walk alone
         }
     }
 }
@@ -297,22 +364,16 @@ int writeCentralDirectory(Run* run)
 {
     const uint64_t centralOffset = run->out.position;
     std::vector<uint8_t> bytes;
-    for (const ZipEntry& e : run->entries) {
-        appendCentralHeader(&bytes, e);
+    for (size_t i = 0; i < run->entries.count; ++i) {
+        appendCentralHeader(&bytes, entryAt(&run->entries, i));
         if (bytes.size() >= (1u << 20)) {
             if (writeBytes(run, bytes.data(), bytes.size()) != 0) return -1;
             bytes.clear();
         }
     }
     const uint64_t centralSize = run->out.position - centralOffset + bytes.size();
-    appendEndRecords(&bytes, run->entries.size(), centralOffset, centralSize);
+    appendEndRecords(&bytes, run->entries.count, centralOffset, centralSize);
     return writeBytes(run, bytes.data(), bytes.size());
-}
-
-std::wstring folderOf(const std::wstring& path)
-{
-    size_t slash = path.find_last_of(L"\\/");
-    return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
 }
 
 std::wstring absoluteExtended(const std::wstring& path)
@@ -325,19 +386,40 @@ std::wstring absoluteExtended(const std::wstring& path)
     return extendedPath(std::wstring(buf.data(), n));
 }
 
-// Creates the temporary file in the archive's folder; 0 or -1.
+// A file at path that an earlier run of ours left: hidden (ours are, while they are written) and
+// empty or beginning like an archive. Whether a process still writes it decides the delete.
+bool looksLikeOurLeftover(const std::wstring& path)
+{
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_HIDDEN) ||
+        (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        return false;
+    }
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;   // held without sharing: a run is writing it
+    uint8_t head[4] = {0, 0, 0, 0};
+    DWORD got = 0;
+    const bool read = ReadFile(h, head, sizeof(head), &got, nullptr) != 0;
+    CloseHandle(h);
+    return read && (got == 0 || (got == 4 && head[0] == 'P' && head[1] == 'K' && head[2] == 3 && head[3] == 4));
+}
+
+// Creates the temporary file beside the archive (see temporaryName); 0 or -1.
 int createTemporary(Run* run, const std::wstring& archive, std::wstring* temporary)
 {
-    const std::wstring folder = folderOf(archive);
     DWORD err = 0;
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        wchar_t name[64];
-        _snwprintf(name, 63, L"\\~vz%lx_%lx_%x.tmp", GetCurrentProcessId(), GetTickCount(), attempt);
-        name[63] = 0;
-        *temporary = folder + name;
+    for (int attempt = 1; attempt <= kTemporaryAttempts; ++attempt) {
+        *temporary = temporaryName(archive, attempt);
         if (outputCreate(&run->out, temporary->c_str()) == 0) return 0;
         err = run->out.error;
         if (err != ERROR_FILE_EXISTS && err != ERROR_ALREADY_EXISTS) break;
+        // A leftover of an ended run goes; one that a running process holds stays, and the next
+        // name is tried.
+        if (looksLikeOurLeftover(*temporary) && DeleteFileW(temporary->c_str()) &&
+            outputCreate(&run->out, temporary->c_str()) == 0) {
+            return 0;
+        }
     }
     temporary->clear();
     return failWith(run, ARCHIVER_ERROR_CREATE_ARCHIVE, run->cmd->archivePath, err);
@@ -345,7 +427,8 @@ int createTemporary(Run* run, const std::wstring& archive, std::wstring* tempora
 
 void countEntries(Run* run)
 {
-    for (const ZipEntry& e : run->entries) {
+    for (size_t i = 0; i < run->entries.count; ++i) {
+        const ZipEntry& e = entryAt(&run->entries, i);
         if (e.isFolder) ++run->report->folders;
         else {
             ++run->report->files;
@@ -355,6 +438,12 @@ void countEntries(Run* run)
 }
 
 }  // namespace
+
+std::wstring temporaryName(const std::wstring& archive, int attempt)
+{
+    if (attempt <= 1) return archive + L".part";
+    return archive + L"." + std::to_wstring(attempt) + L".part";
+}
 
 int workerCount(int requested)
 {
@@ -374,6 +463,7 @@ int workerCount(int requested)
 void writeArchive(const ArchiverCommand& cmd, Progress* progress, ArchiveReport* report)
 {
     Run run;
+    entryListInit(&run.entries, kEntryMemoryBudget);
     run.cmd = &cmd;
     run.progress = progress;
     run.report = report;
@@ -385,23 +475,30 @@ void writeArchive(const ArchiverCommand& cmd, Progress* progress, ArchiveReport*
         failWith(&run, ARCHIVER_ERROR_ARCHIVE_EXISTS, cmd.archivePath, ERROR_FILE_EXISTS);
         return;
     }
-    WalkFailure walkFailure;
-    uint64_t totalBytes = 0;
-    int rc = collectEntries(cmd.items, &run.entries, &totalBytes, &progress->cancel, &walkFailure);
-    if (rc != ARCHIVER_OK) {
-        failWith(&run, rc, shownPath(walkFailure.path), walkFailure.systemError);
+    std::wstring temporary;
+    if (createTemporary(&run, archive, &temporary) != 0) {
+        entryListFree(&run.entries);
         return;
     }
-    progress->totalBytes = totalBytes;
-
-    std::wstring temporary;
-    if (createTemporary(&run, archive, &temporary) != 0) return;
     const int threads = workerCount(cmd.threads);
-    bool ok = poolStart(&run.pool, threads, cmd.zlibLevel) == 0;
+    bool ok = poolStart(&run.pool, threads, cmd.zlibLevel, cmd.wholeLevel) == 0;
     if (!ok) failWith(&run, ARCHIVER_ERROR_INTERNAL, L"", GetLastError());
+    if (ok) {
+        run.walk.side.skipPath = temporary;
+        run.walk.published = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+        run.walk.side.published = run.walk.published;
+        run.walk.thread = run.walk.published ? CreateThread(nullptr, 0, walkMain, &run, 0, nullptr) : nullptr;
+        if (!run.walk.thread) ok = failWith(&run, ARCHIVER_ERROR_INTERNAL, L"", GetLastError()) == 0;
+    }
     ok = ok && compressEntries(&run) == 0;
     poolStop(&run.pool);
-    if (run.reader.file != INVALID_HANDLE_VALUE) CloseHandle(run.reader.file);
+    closeReader(run.reader);
+    if (run.walk.thread) {
+        InterlockedExchange(&run.walk.stop, 1);
+        WaitForSingleObject(run.walk.thread, INFINITE);
+        CloseHandle(run.walk.thread);
+    }
+    if (run.walk.published) CloseHandle(run.walk.published);
     ok = ok && writeCentralDirectory(&run) == 0;
     if (ok && progress->cancel) ok = failWith(&run, ARCHIVER_CANCELLED, L"", 0) == 0;
     if (ok) {
@@ -417,7 +514,8 @@ void writeArchive(const ArchiverCommand& cmd, Progress* progress, ArchiveReport*
     if (!ok) {
         outputAbandon(&run.out);
         DeleteFileW(temporary.c_str());
-        return;
+    } else {
+        countEntries(&run);
     }
-    countEntries(&run);
+    entryListFree(&run.entries);
 }

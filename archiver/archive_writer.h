@@ -20,5 +20,10 @@ struct ArchiveReport {
 // Creates the archive of cmd; progress (already started) carries the cancel flag.
 void writeArchive(const ArchiverCommand& cmd, Progress* progress, ArchiveReport* report);
 
+// The temporary file of an archive: its name with ".part" (attempt 1), then ".2.part" and on,
+// so that a user who sees one knows what it is and a later run of the same archive finds it.
+std::wstring temporaryName(const std::wstring& archive, int attempt);
+const int kTemporaryAttempts = 16;
+
 // Worker count for -mmt: 0 means one per core. Never more than 16.
 int workerCount(int requested);

@@ -14,8 +14,11 @@
 //   -mx0 .. -mx9     compression level, 0 stores; default 5
 //   -hide            no progress window
 //   --               end of switches
-// Paths may stand in double quotes. The archive is written to a temporary file beside it and
-// renamed only when complete; an existing archive path is never touched.
+// Paths may stand in double quotes. The archive is written to a temporary file beside it, named
+// after it with ".part" (".2.part" and on while another run writes that one) and hidden, and
+// renamed only when complete; an existing archive path is never touched. A hidden ".part" file
+// that no process holds open is what an ended run left, and a run of the same archive removes it.
+// Folder links (junctions, symbolic links) are followed as a copy follows them.
 //
 // When output is not null and outputSize is not zero, a one-line summary (success) or the error
 // text (failure) is written to it, in the command line's encoding, always zero-terminated and
@@ -37,6 +40,10 @@ extern "C" {
 #define ARCHIVER_ERROR_CREATE_ARCHIVE 0x8014  // the archive cannot be created in its folder
 #define ARCHIVER_ERROR_WRITE          0x8015  // writing the archive failed (disk full and the like)
 #define ARCHIVER_ERROR_INTERNAL       0x8016  // out of memory, no threads, compressor failure
+#define ARCHIVER_ERROR_LINK_LOOP      0x8017  // a folder link leads back into a folder being archived
+                                              // (following it would never end); nothing is written
+#define ARCHIVER_ERROR_NAME           0x8018  // a name cannot be stored: it holds an unpaired
+                                              // surrogate, which UTF-8 cannot carry
 #define ARCHIVER_BUSY                 0x801F  // another call is running in this process
 #define ARCHIVER_CANCELLED            0x8020  // the user pressed Cancel in the progress window
 

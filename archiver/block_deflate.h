@@ -1,7 +1,10 @@
-// Deflate of one block of a file as a piece of a single raw deflate stream, and CRC-32 helpers.
-// A file cut into blocks is compressed block by block (in parallel if wanted): each block is
-// primed with the 32 KiB before it as dictionary and all but the last end on a byte boundary
-// (sync flush), so the pieces joined in order form one valid deflate stream.
+// Deflate of a whole file, or of one block of a large file as a piece of a single raw deflate
+// stream, and CRC-32 helpers.
+// Whole files and blocks are compressed by libdeflate, which works on whole buffers only: a block
+// is compressed as a stream of its own and then continued (deflate_join.h), so the pieces joined
+// in order form one valid deflate stream. zlib serves when a piece cannot be continued, and as
+// the engine of primed blocks: each block primed with the 32 KiB before it as dictionary and all
+// but the last ending on a byte boundary (sync flush).
 #pragma once
 
 #include <cstddef>
@@ -10,17 +13,28 @@
 
 #include <zlib.h>
 
+struct libdeflate_compressor;
+
 const size_t kDeflateWindow = 32768;
 
 struct BlockDeflater {
     z_stream stream;
     int level;
     bool ready;
+    libdeflate_compressor* whole;   // null when the level is 0
 };
 
-// 0 or -1 (no memory).
-int blockDeflaterInit(BlockDeflater* d, int level);
+// zlib level (0 stores) and libdeflate level (1 to 12). 0 or -1 (no memory).
+int blockDeflaterInit(BlockDeflater* d, int level, int wholeLevel);
 void blockDeflaterEnd(BlockDeflater* d);
+
+// Room an output buffer needs for a whole buffer or piece of length bytes.
+size_t deflateRoom(const BlockDeflater* d, size_t length);
+
+// Compresses data into the start of *out (grown if it is short of deflateRoom) and sets *produced:
+// a complete stream when last, else a piece that the next one continues. 0 or -1.
+int deflatePiece(BlockDeflater* d, const uint8_t* data, size_t length, bool last, std::vector<uint8_t>* out,
+                 size_t* produced);
 
 // Compresses data into the start of *out and sets *produced to its length; out only grows (it is
 // reused from block to block). dict holds the up to 32 KiB that precede data in the file (none

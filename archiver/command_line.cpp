@@ -84,6 +84,7 @@ CommandLineError applySwitch(const std::wstring& sw, ArchiverCommand* out)
         int mx = 0;
         if (rest.size() == 1 && parseSmallNumber(rest, &mx)) {
             out->zlibLevel = zlibLevelForMx(mx);
+            out->wholeLevel = wholeLevelForMx(mx);
             return CommandLineOk;
         }
         return CommandLineBadLevel;
@@ -96,6 +97,12 @@ CommandLineError applySwitch(const std::wstring& sw, ArchiverCommand* out)
 int zlibLevelForMx(int mx)
 {
     static const int levels[10] = {0, 1, 2, 3, 5, 6, 7, 8, 9, 9};
+    return (mx >= 0 && mx <= 9) ? levels[mx] : 6;
+}
+
+int wholeLevelForMx(int mx)
+{
+    static const int levels[10] = {1, 1, 2, 3, 5, 6, 7, 8, 9, 12};
     return (mx >= 0 && mx <= 9) ? levels[mx] : 6;
 }
 

@@ -9,6 +9,7 @@ struct ArchiverCommand {
     std::vector<std::wstring> items;
     int threads = 0;      // 0: one per core
     int zlibLevel = 6;    // 0 stores every entry
+    int wholeLevel = 6;   // libdeflate level of the same -mx
     bool hideWindow = false;
 };
 
@@ -35,3 +36,5 @@ const wchar_t* commandLineErrorText(CommandLineError error);
 
 // zlib level for a -mx value 0..9 (5, the default, gives 6).
 int zlibLevelForMx(int mx);
+// libdeflate level for a -mx value 1..9 (0 stores).
+int wholeLevelForMx(int mx);

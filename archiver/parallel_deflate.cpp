@@ -1,5 +1,8 @@
-// Worker threads of the block compressor. Each worker keeps one zlib stream for all its jobs.
+// Worker threads of the block compressor. Each worker keeps its compressors (libdeflate, and zlib
+// for the rare piece libdeflate's output cannot continue) for all its jobs.
 #include "parallel_deflate.h"
+
+#include <new>
 
 #include "file_read.h"
 
@@ -10,7 +13,8 @@ bool readWholeFile(DeflateJob* job)
 {
     job->dictLength = 0;
     job->dataLength = 0;
-    HANDLE file = openForReading(*job->wholeFile);
+    HANDLE file = job->file != INVALID_HANDLE_VALUE ? job->file : openForReading(job->path);
+    job->file = INVALID_HANDLE_VALUE;
     if (file == INVALID_HANDLE_VALUE) {
         job->readError = GetLastError() ? GetLastError() : ERROR_OPEN_FAILED;
         return false;
@@ -41,8 +45,7 @@ void runDeflateJob(DeflateJob* job, int level, BlockDeflater* deflater)
     job->crc = crc32Of(data, job->dataLength);
     job->stored = job->isFolder || level == 0;
     if (job->stored) return;
-    if (deflateBlock(deflater, job->input.data(), job->dictLength, data, job->dataLength, job->last,
-                     &job->output, &job->outputLength) != 0) {
+    if (deflatePiece(deflater, data, job->dataLength, job->last, &job->output, &job->outputLength) != 0) {
         job->error = -1;
         return;
     }
@@ -56,8 +59,9 @@ DWORD WINAPI workerMain(void* arg)
 {
     DeflatePool* pool = static_cast<DeflatePool*>(arg);
     BlockDeflater deflater;
-    const bool ready = pool->level == 0 || blockDeflaterInit(&deflater, pool->level) == 0;
-    if (!ready) deflater.ready = false;
+    deflater.ready = false;
+    deflater.whole = nullptr;
+    const bool ready = pool->level == 0 || blockDeflaterInit(&deflater, pool->level, pool->wholeLevel) == 0;
     EnterCriticalSection(&pool->lock);
     for (;;) {
         DeflateJob* job = &pool->slots[pool->nextToTake % pool->slots.size()];
@@ -89,16 +93,32 @@ size_t poolSlotCount(int threads)
     return n < t + 8 ? n : t + 8;
 }
 
-int poolStart(DeflatePool* pool, int threads, int level)
+int poolStart(DeflatePool* pool, int threads, int level, int wholeLevel)
 {
     if (threads < 1) threads = 1;
     InitializeCriticalSection(&pool->lock);
     InitializeConditionVariable(&pool->workReady);
     InitializeConditionVariable(&pool->jobDone);
     pool->slots.resize(poolSlotCount(threads));
-    // Buffers are sized once: growing them per block would clear megabytes for every small file.
-    for (DeflateJob& job : pool->slots) job.input.resize(kDeflateWindow + kBlockSize);
     pool->level = level;
+    pool->wholeLevel = wholeLevel;
+    // Buffers are sized once: growing them per block would clear megabytes for every small file.
+    // A failed allocation ends the run with its error, not the process.
+    BlockDeflater sizing;
+    sizing.ready = false;
+    sizing.whole = nullptr;
+    if (level != 0 && blockDeflaterInit(&sizing, level, wholeLevel) != 0) return -1;
+    const size_t room = level != 0 ? deflateRoom(&sizing, kBlockSize) : 0;
+    blockDeflaterEnd(&sizing);
+    try {
+        for (DeflateJob& job : pool->slots) {
+            job.input.resize(kBlockSize);
+            job.output.resize(room);
+        }
+    } catch (const std::bad_alloc&) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return -1;
+    }
     pool->nextToTake = 0;
     pool->stopping = false;
     for (int i = 0; i < threads; ++i) {
@@ -153,5 +173,9 @@ void poolStop(DeflatePool* pool)
         CloseHandle(h);
     }
     pool->threads.clear();
+    for (DeflateJob& job : pool->slots) {
+        if (job.file != INVALID_HANDLE_VALUE) CloseHandle(job.file);
+        job.file = INVALID_HANDLE_VALUE;
+    }
     DeleteCriticalSection(&pool->lock);
 }

@@ -19,9 +19,11 @@ struct DeflateJob {
     size_t entry = 0;
     bool isFolder = false;
     bool first = false, last = false;
-    const std::wstring* wholeFile = nullptr;  // a file of at most one block the worker reads itself
-    std::vector<uint8_t> input;     // dictionary followed by the block's data; allocated once
-    size_t dictLength = 0;
+    std::wstring path;              // the file the data comes from
+    bool wholeFile = false;         // a file of at most one block the worker reads itself
+    HANDLE file = INVALID_HANDLE_VALUE;  // that file, opened for the worker, which closes it
+    std::vector<uint8_t> input;     // the block's data; allocated once
+    size_t dictLength = 0;          // always 0: blocks are compressed without a dictionary
     size_t dataLength = 0;
     // Results.
     std::vector<uint8_t> output;    // the first outputLength bytes; allocated once
@@ -42,18 +44,20 @@ struct DeflatePool {
     uint64_t nextToTake = 0;
     bool stopping = false;
     int level = 6;
+    int wholeLevel = 6;
     std::vector<HANDLE> threads;
 };
 
-// Starts threads workers (at least 1). 0 or -1.
-int poolStart(DeflatePool* pool, int threads, int level);
+// Starts threads workers (at least 1) with the zlib level (0 stores) and the libdeflate level.
+// 0 or -1.
+int poolStart(DeflatePool* pool, int threads, int level, int wholeLevel);
 // The slot for sequence number seq when it is free, else null.
 DeflateJob* poolSlotFor(DeflatePool* pool, uint64_t seq);
 void poolSubmit(DeflatePool* pool, DeflateJob* job);
 // True when the job is done; waits at most timeoutMs for it.
 bool poolWaitDone(DeflatePool* pool, DeflateJob* job, DWORD timeoutMs);
 void poolRelease(DeflatePool* pool, DeflateJob* job);
-// Stops and joins the workers (jobs not taken yet are dropped).
+// Stops and joins the workers (jobs not taken yet are dropped, their files closed).
 void poolStop(DeflatePool* pool);
 
 // Does a job's work (reading a whole small file first if asked): CRC and deflate.

@@ -23,6 +23,8 @@ const CodeText kTexts[] = {
     {ARCHIVER_ERROR_CREATE_ARCHIVE, L"Cannot create the archive: "},
     {ARCHIVER_ERROR_WRITE, L"Cannot write the archive: "},
     {ARCHIVER_ERROR_INTERNAL, L"Out of memory or system resources."},
+    {ARCHIVER_ERROR_LINK_LOOP, L"A folder link leads back into a folder being archived: "},
+    {ARCHIVER_ERROR_NAME, L"A name holds an unpaired surrogate and cannot be stored: "},
     {ARCHIVER_BUSY, L"Busy: another archive is being created in this program."},
     {ARCHIVER_CANCELLED, L"Cancelled."},
 };
@@ -43,6 +45,7 @@ std::wstring resultText(const ArchiveReport& report, CommandLineError parseError
         if (t.code == report.code) text = t.text;
     }
     if (report.code == ARCHIVER_ERROR_COMMAND_LINE) text += commandLineErrorText(parseError);
+    else if (report.code == ARCHIVER_ERROR_INTERNAL && !report.path.empty()) text = L"Out of memory or system resources: " + report.path;
     else text += report.path;
     if (report.systemError) {
         _snwprintf(buf, 255, L" (system error 0x%08x)", static_cast<unsigned>(report.systemError));

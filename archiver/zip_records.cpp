@@ -34,6 +34,11 @@ void put64(std::vector<uint8_t>* out, uint64_t v)
     put32(out, static_cast<uint32_t>(v >> 32));
 }
 
+const uint64_t kUnixEpochTicks = 116444736000000000ull;
+const uint64_t kTicksPerSecond = 10000000ull;
+
+// The access time slot holds the modification time: reading the files to archive them moves
+// their access time, so the real one would make every archive of the same files differ.
 void putNtfsExtra(std::vector<uint8_t>* out, const ZipEntry& e)
 {
     put16(out, kExtraNtfs);
@@ -42,30 +47,33 @@ void putNtfsExtra(std::vector<uint8_t>* out, const ZipEntry& e)
     put16(out, 1);          // tag 1: the three times
     put16(out, 24);
     put64(out, e.modified);
-    put64(out, e.accessed);
+    put64(out, e.modified);
     put64(out, e.created);
 }
 
+size_t unixTimeExtraLength(const ZipEntry& e) { return unixTimeFits(e.modified) ? kUnixTimeExtraLength : 0; }
+
 void putUnixTimeExtra(std::vector<uint8_t>* out, const ZipEntry& e)
 {
-    const uint64_t kUnixEpochTicks = 116444736000000000ull;
-    uint64_t seconds = e.modified > kUnixEpochTicks ? (e.modified - kUnixEpochTicks) / 10000000ull : 0;
-    if (seconds > 0x7FFFFFFFull) seconds = 0x7FFFFFFFull;
+    if (!unixTimeFits(e.modified)) return;
     put16(out, kExtraUnixTime);
     put16(out, 5);
     out->push_back(1);      // modification time present
-    put32(out, static_cast<uint32_t>(seconds));
+    put32(out, static_cast<uint32_t>((e.modified - kUnixEpochTicks) / kTicksPerSecond));
 }
+
+void putName(std::vector<uint8_t>* out, const ZipEntry& e) { out->insert(out->end(), e.name, e.name + e.nameLength); }
 
 bool centralSizesNeedZip64(const ZipEntry& e)
 {
     return e.zip64Sizes || e.uncompressedSize >= kZip32Limit || e.compressedSize >= kZip32Limit;
 }
 
+// 2.0 for deflate and for folders, 1.0 for stored files, 4.5 with zip64.
 uint16_t versionNeeded(const ZipEntry& e, bool zip64)
 {
     if (zip64) return kVersionZip64;
-    return e.method == kZipDeflated ? kVersionDeflate : kVersionStored;
+    return e.method == kZipDeflated || e.isFolder ? kVersionDeflate : kVersionStored;
 }
 
 uint32_t low32OrMark(uint64_t v, bool inZip64) { return inZip64 ? kZip32Limit : static_cast<uint32_t>(v); }
@@ -76,7 +84,7 @@ uint32_t low32OrMark(uint64_t v, bool inZip64) { return inZip64 ? kZip32Limit : 
 // directory the full NTFS times: repeating those in every local header would cost 36 bytes.
 size_t localHeaderLength(const ZipEntry& e)
 {
-    return 30 + e.name.size() + (e.zip64Sizes ? 20 : 0) + kUnixTimeExtraLength;
+    return 30 + e.nameLength + (e.zip64Sizes ? 20 : 0) + unixTimeExtraLength(e);
 }
 
 void appendLocalHeader(std::vector<uint8_t>* out, const ZipEntry& e)
@@ -90,9 +98,9 @@ void appendLocalHeader(std::vector<uint8_t>* out, const ZipEntry& e)
     put32(out, e.crc);
     put32(out, low32OrMark(e.compressedSize, e.zip64Sizes));
     put32(out, low32OrMark(e.uncompressedSize, e.zip64Sizes));
-    put16(out, static_cast<uint32_t>(e.name.size()));
-    put16(out, static_cast<uint32_t>((e.zip64Sizes ? 20 : 0) + kUnixTimeExtraLength));
-    out->insert(out->end(), e.name.begin(), e.name.end());
+    put16(out, e.nameLength);
+    put16(out, static_cast<uint32_t>((e.zip64Sizes ? 20 : 0) + unixTimeExtraLength(e)));
+    putName(out, e);
     if (e.zip64Sizes) {
         put16(out, kExtraZip64);
         put16(out, 16);
@@ -117,14 +125,14 @@ void appendCentralHeader(std::vector<uint8_t>* out, const ZipEntry& e)
     put32(out, e.crc);
     put32(out, low32OrMark(e.compressedSize, sizes64));
     put32(out, low32OrMark(e.uncompressedSize, sizes64));
-    put16(out, static_cast<uint32_t>(e.name.size()));
+    put16(out, e.nameLength);
     put16(out, static_cast<uint32_t>((zip64Length ? 4 + zip64Length : 0) + kNtfsExtraLength));
     put16(out, 0);          // comment length
     put16(out, 0);          // disk number start
     put16(out, 0);          // internal attributes
-    put32(out, e.attributes);
+    put32(out, e.attributes & kDosAttributeBits);
     put32(out, low32OrMark(e.headerOffset, offset64));
-    out->insert(out->end(), e.name.begin(), e.name.end());
+    putName(out, e);
     if (zip64Length) {
         put16(out, kExtraZip64);
         put16(out, static_cast<uint32_t>(zip64Length));
@@ -135,6 +143,11 @@ void appendCentralHeader(std::vector<uint8_t>* out, const ZipEntry& e)
         if (offset64) put64(out, e.headerOffset);
     }
     putNtfsExtra(out, e);
+}
+
+bool unixTimeFits(uint64_t fileTimeTicks)
+{
+    return fileTimeTicks >= kUnixEpochTicks && (fileTimeTicks - kUnixEpochTicks) / kTicksPerSecond <= 0x7FFFFFFFull;
 }
 
 bool endNeedsZip64(uint64_t entryCount, uint64_t centralOffset, uint64_t centralSize)

@@ -8,6 +8,7 @@ packages=(
   googletest
   wine wine64 xvfb x11-utils xdotool imagemagick fonts-noto-cjk
   7zip zip unzip pigz python3
+  dpkg-dev
 )
 missing=()
 for p in "${packages[@]}"; do
@@ -25,3 +26,6 @@ if [ ${#missing[@]} -gt 0 ]; then
 else
   echo "all build and test packages are installed"
 fi
+# libdeflate's source for the archiver: fetched from Debian's source package below build/ once,
+# compiled by the build, never committed.
+"$(dirname "$0")/fetch-libdeflate.sh" >/dev/null

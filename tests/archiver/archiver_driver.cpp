@@ -9,7 +9,14 @@
 //   archiver_driver probe PATH        exit 0 when PATH can be opened without sharing write access
 //   archiver_driver wait              prints "waiting" and waits until standard input ends (keeps
 //                                     the Wine session alive between the calls of a test)
+//   archiver_driver readall [--threads N] [--relative] FOLDER
+//                                     the platform's floor for the benchmark: lists the tree, then
+//                                     opens, reads and closes every file (on N threads; by name in
+//                                     its open folder with --relative), nothing else
+// add and raw also print the process's peak working set and the one before the call.
 #include <windows.h>
+#include <psapi.h>
+#include <winternl.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -36,16 +43,127 @@ void printBytes(const std::string& text)
     WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
 }
 
+double workingSetMiB(bool peak)
+{
+    PROCESS_MEMORY_COUNTERS pmc = {};
+    pmc.cb = sizeof(pmc);
+    if (!GetProcessMemoryInfo(GetCurrentProcess(), &pmc, sizeof(pmc))) return 0;
+    return (peak ? pmc.PeakWorkingSetSize : pmc.WorkingSetSize) / 1048576.0;
+}
+
 int runLine(const std::string& line, bool utf8)
 {
     SevenZipSetUnicodeMode(utf8 ? TRUE : FALSE);
+    const double before = workingSetMiB(false);
     char output[1024];
     int rc = SevenZip(nullptr, line.c_str(), output, sizeof(output));
-    char head[64];
+    char head[128];
     std::snprintf(head, sizeof(head), "result=0x%x\n", static_cast<unsigned>(rc));
     printBytes(head);
     printBytes(std::string(output) + "\n");
+    std::snprintf(head, sizeof(head), "memory: peak %.1f MiB, before the call %.1f MiB\n", workingSetMiB(true), before);
+    printBytes(head);
     return rc;
+}
+
+// ---- the floor: list, open, read, close -----------------------------------------------------
+
+std::vector<std::wstring> g_files;
+volatile LONG g_nextFile = -1;
+volatile LONG64 g_bytesRead = 0;
+int g_mode = 0;  // 0 plain CreateFileW, 1 relative NtCreateFile
+typedef NTSTATUS(NTAPI* NtCreateFileProc)(PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUTES, PIO_STATUS_BLOCK, PLARGE_INTEGER,
+                                           ULONG, ULONG, ULONG, ULONG, PVOID, ULONG);
+NtCreateFileProc g_ntCreateFile;
+std::vector<std::pair<HANDLE, std::wstring>> g_rel;
+
+HANDLE openRelative(HANDLE dir, const std::wstring& name)
+{
+    UNICODE_STRING us;
+    us.Buffer = const_cast<wchar_t*>(name.c_str());
+    us.Length = us.MaximumLength = static_cast<USHORT>(name.size() * 2);
+    OBJECT_ATTRIBUTES oa;
+    InitializeObjectAttributes(&oa, &us, OBJ_CASE_INSENSITIVE, dir, nullptr);
+    IO_STATUS_BLOCK io;
+    HANDLE h = nullptr;
+    NTSTATUS st = g_ntCreateFile(&h, GENERIC_READ | SYNCHRONIZE, &oa, &io, nullptr, 0, 7, FILE_OPEN,
+                                 FILE_SYNCHRONOUS_IO_NONALERT | FILE_NON_DIRECTORY_FILE | FILE_SEQUENTIAL_ONLY, nullptr, 0);
+    return st == 0 ? h : INVALID_HANDLE_VALUE;
+}
+
+// Lists the files below folder: by full path, or with --relative by name and their open folder.
+void listTree(const std::wstring& folder)
+{
+    HANDLE dir = g_mode ? CreateFileW(folder.c_str(), FILE_LIST_DIRECTORY | SYNCHRONIZE, 7, nullptr, OPEN_EXISTING,
+                                      FILE_FLAG_BACKUP_SEMANTICS, nullptr)
+                        : INVALID_HANDLE_VALUE;
+    WIN32_FIND_DATAW fd;
+    HANDLE h = FindFirstFileExW((folder + L"\\*").c_str(), FindExInfoBasic, &fd, FindExSearchNameMatch, nullptr,
+                                FIND_FIRST_EX_LARGE_FETCH);
+    if (h == INVALID_HANDLE_VALUE) return;
+    std::vector<std::wstring> folders;
+    do {
+        const std::wstring name = fd.cFileName;
+        if (name == L"." || name == L"..") continue;
+        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) folders.push_back(folder + L"\\" + name);
+        else if (g_mode) g_rel.push_back({dir, name});
+        else g_files.push_back(folder + L"\\" + name);
+    } while (FindNextFileW(h, &fd));
+    FindClose(h);
+    for (const std::wstring& f : folders) listTree(f);
+}
+
+DWORD WINAPI readFiles(void*)
+{
+    std::vector<char> buffer(1 << 20);
+    for (;;) {
+        const LONG i = InterlockedIncrement(&g_nextFile);
+        if (i >= static_cast<LONG>(g_mode ? g_rel.size() : g_files.size())) return 0;
+        HANDLE h = g_mode ? openRelative(g_rel[i].first, g_rel[i].second)
+                          : CreateFileW(g_files[i].c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                               nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+        if (h == INVALID_HANDLE_VALUE) continue;
+        DWORD n = 0;
+        while (ReadFile(h, buffer.data(), static_cast<DWORD>(buffer.size()), &n, nullptr) && n) {
+            InterlockedExchangeAdd64(&g_bytesRead, n);
+        }
+        CloseHandle(h);
+    }
+}
+
+int readAll(int argc, wchar_t** argv)
+{
+    int threads = 1;
+    int i = 2;
+    if (i + 1 < argc && !wcscmp(argv[i], L"--threads")) {
+        threads = _wtoi(argv[i + 1]);
+        i += 2;
+    }
+    if (i + 1 < argc && !wcscmp(argv[i], L"--relative")) {
+        g_mode = 1;
+        ++i;
+    }
+    if (i + 1 != argc || threads < 1 || threads > 64) return 2;
+    g_ntCreateFile = reinterpret_cast<NtCreateFileProc>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtCreateFile")));
+    LARGE_INTEGER f, t0, t1, t2;
+    QueryPerformanceFrequency(&f);
+    QueryPerformanceCounter(&t0);
+    listTree(argv[i]);
+    QueryPerformanceCounter(&t1);
+    std::vector<HANDLE> workers;
+    for (int t = 1; t < threads; ++t) workers.push_back(CreateThread(nullptr, 0, readFiles, nullptr, 0, nullptr));
+    readFiles(nullptr);
+    for (HANDLE h : workers) {
+        WaitForSingleObject(h, INFINITE);
+        CloseHandle(h);
+    }
+    QueryPerformanceCounter(&t2);
+    char text[256];
+    std::snprintf(text, sizeof(text), "read %u files, %lld bytes; listing %.2f s, reading %.2f s\n",
+                  static_cast<unsigned>(g_mode ? g_rel.size() : g_files.size()), static_cast<long long>(g_bytesRead),
+                  (t1.QuadPart - t0.QuadPart) / double(f.QuadPart), (t2.QuadPart - t1.QuadPart) / double(f.QuadPart));
+    printBytes(text);
+    return 0;
 }
 
 int waitForStdinEnd()
@@ -113,10 +231,11 @@ int wmain(int argc, wchar_t** argv)
     if (argc == 3 && !wcscmp(argv[1], L"raw")) return runLine(narrow(argv[2], CP_UTF8), true);
     if (argc == 3 && !wcscmp(argv[1], L"hold")) return hold(argv[2]);
     if (argc == 3 && !wcscmp(argv[1], L"probe")) return probe(argv[2]);
+    if (argc >= 3 && !wcscmp(argv[1], L"readall")) return readAll(argc, argv);
     if (argc == 2 && !wcscmp(argv[1], L"wait")) {
         printBytes("waiting\n");
         return waitForStdinEnd();
     }
-    std::fputs("usage: archiver_driver add|raw|hold|probe|wait ...\n", stderr);
+    std::fputs("usage: archiver_driver add|raw|hold|probe|wait|readall ...\n", stderr);
     return 2;
 }

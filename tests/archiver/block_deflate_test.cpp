@@ -6,6 +6,7 @@
 #include <string>
 
 #include "block_deflate.h"
+#include "deflate_join.h"
 
 namespace {
 
@@ -79,7 +80,7 @@ TEST(BlockDeflate, BlocksJoinIntoOneStreamAndCrcsCombine)
     for (const Row& row : rows) {
         SCOPED_TRACE(row.label);
         BlockDeflater d;
-        ASSERT_EQ(0, blockDeflaterInit(&d, row.level));
+        ASSERT_EQ(0, blockDeflaterInit(&d, row.level, 6));
         std::vector<uint8_t> joined, piece;
         size_t produced = 0;
         uint32_t crc = 0;
@@ -97,6 +98,86 @@ TEST(BlockDeflate, BlocksJoinIntoOneStreamAndCrcsCombine)
         blockDeflaterEnd(&d);
         EXPECT_TRUE(inflatesTo(joined, row.data));
         EXPECT_EQ(crc32Of(row.data.data(), row.data.size()), crc);
+    }
+}
+
+TEST(BlockDeflate, WholeBufferPiecesAreContinuedIntoOneStream)
+{
+    // Each piece is a complete stream of its own (no history shared) until it is continued.
+    struct Row {
+        const char* label;
+        std::vector<uint8_t> data;
+        size_t pieceSize;
+        int level;
+    };
+    std::vector<uint8_t> mixed = textData(600000);
+    std::vector<uint8_t> noise = noiseData(200000);
+    mixed.insert(mixed.begin() + 250000, noise.begin(), noise.end());
+    const Row rows[] = {
+        {"text, level 6", textData(1500000), 262144, 6},
+        {"text and noise (stored blocks), level 1", mixed, 100000, 1},
+        {"text and noise, level 12", mixed, 300000, 12},
+        {"noise alone", noiseData(300000), 65536, 6},
+        {"zeros", std::vector<uint8_t>(1000000, 0), 131072, 6},
+        {"pieces of one byte", textData(40), 1, 6},
+        {"last piece of one byte", textData(65537), 65536, 9},
+        {"one piece", textData(5000), 65536, 6},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        BlockDeflater d;
+        ASSERT_EQ(0, blockDeflaterInit(&d, 6, row.level));
+        std::vector<uint8_t> joined, piece;
+        size_t produced = 0, at = 0;
+        do {
+            const size_t n = std::min(row.pieceSize, row.data.size() - at);
+            const bool last = at + n == row.data.size();
+            ASSERT_EQ(0, deflatePiece(&d, row.data.data() + at, n, last, &piece, &produced));
+            ASSERT_LE(produced, deflateRoom(&d, n));
+            if (!last) {  // a continued piece ends with the empty stored block of a sync flush
+                ASSERT_GE(produced, 4u);
+                EXPECT_EQ(0, std::memcmp(piece.data() + produced - 4, "\x00\x00\xFF\xFF", 4));
+            }
+            joined.insert(joined.end(), piece.begin(), piece.begin() + produced);
+            at += n;
+        } while (at < row.data.size());
+        blockDeflaterEnd(&d);
+        EXPECT_TRUE(inflatesTo(joined, row.data));
+    }
+}
+
+TEST(BlockDeflate, LastBlockIsFoundOnlyInACompleteStream)
+{
+    BlockDeflater d;
+    ASSERT_EQ(0, blockDeflaterInit(&d, 6, 6));
+    const std::vector<uint8_t> data = textData(200000);
+    std::vector<uint8_t> out;
+    size_t produced = 0;
+    ASSERT_EQ(0, deflatePiece(&d, data.data(), data.size(), true, &out, &produced));
+    blockDeflaterEnd(&d);
+    out.resize(produced);
+    uint64_t header = 0, end = 0;
+    ASSERT_TRUE(findLastBlock(out.data(), out.size(), &header, &end));
+    EXPECT_EQ(1u, (out[header >> 3] >> (header & 7)) & 1u) << "the final flag";
+    EXPECT_EQ(out.size(), (end + 7) / 8);
+    struct Row {
+        const char* label;
+        std::vector<uint8_t> bytes;
+    };
+    std::vector<uint8_t> truncated(out.begin(), out.end() - 1), trailing = out, flipped = out;
+    trailing.push_back(0);
+    flipped[header >> 3] = static_cast<uint8_t>(flipped[header >> 3] ^ (1u << (header & 7)));  // no final block left
+    const Row bad[] = {
+        {"empty", {}},
+        {"truncated", truncated},
+        {"bytes after the end", trailing},
+        {"final flag cleared", flipped},
+        {"reserved block type", {0x07}},
+        {"stored block with a bad length check", {0x01, 0x05, 0x00, 0x00, 0x00}},
+    };
+    for (const Row& row : bad) {
+        SCOPED_TRACE(row.label);
+        EXPECT_FALSE(findLastBlock(row.bytes.data(), row.bytes.size(), &header, &end));
     }
 }
 

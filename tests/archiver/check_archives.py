@@ -16,6 +16,7 @@ import zlib
 SKIP = 77
 ARCHIVER_OK = 0
 ARCHIVER_ERROR_WRITE = 0x8015
+ARCHIVER_ERROR_LINK_LOOP = 0x8017
 
 
 class Fail(Exception):
@@ -68,7 +69,7 @@ def expected_entries(root_items):
         base = os.path.basename(item.rstrip("/"))
         if os.path.isdir(item):
             want[base + "/"] = ("dir", item)
-            for dirpath, dirnames, filenames in os.walk(item):
+            for dirpath, dirnames, filenames in os.walk(item, followlinks=True):
                 rel = os.path.relpath(dirpath, os.path.dirname(item))
                 for d in dirnames:
                     want[rel + "/" + d + "/"] = ("dir", os.path.join(dirpath, d))
@@ -143,7 +144,8 @@ def case_tree(env, work):
     write(os.path.join(src, "emoji 😀🎉.txt"), "😀".encode() * 1000)
     write(os.path.join(src, "big text.log"), text_bytes(5 * 1024 * 1024 + 12345, 7))   # several blocks
     write(os.path.join(src, "random.bin"), os.urandom(3 * 1024 * 1024 + 5))          # stored fallback
-    write(os.path.join(src, "exact block.bin"), text_bytes(1024 * 1024, 3))         # block boundary
+    write(os.path.join(src, "exact block.bin"), text_bytes(1024 * 1024, 3))         # largest whole file
+    write(os.path.join(src, "just over.bin"), text_bytes(1024 * 1024 + 1, 4))       # two blocks, the last of one byte
     write(os.path.join(src, "small random.bin"), os.urandom(1000))                  # stored, one block
     single = os.path.join(work, "report 2024.txt")
     write(single, text_bytes(20000, 11))
@@ -171,10 +173,18 @@ def case_tree(env, work):
                     check(all(i.compress_type == zipfile.ZIP_STORED for i in z.infolist()), "-mx0 must store")
         except Fail as e:
             raise Fail("%s: %s" % (label, e))
-    # The same folder gives the same entries and data whatever the thread count.
-    with zipfile.ZipFile(os.path.join(work, "out0.zip")) as a, zipfile.ZipFile(os.path.join(work, "out1.zip")) as b:
-        check([(i.filename, i.CRC, i.file_size) for i in a.infolist()] ==
-              [(i.filename, i.CRC, i.file_size) for i in b.infolist()], "entries depend on the thread count")
+    # The same folder gives the same bytes from run to run (the first run moved the files' access
+    # times) and whatever the thread count and timing: a thread per core, one thread, three.
+    first = open(os.path.join(work, "out0.zip"), "rb").read()
+    for label, options in (("again", []), ("one thread", ["--mmt", "off"]), ("three threads", ["--mmt", "3"])):
+        again = os.path.join(work, "again.zip")
+        rc, out = env.add(again, [src], *options)
+        check(rc == ARCHIVER_OK, "%s: result 0x%x: %s" % (label, rc, out))
+        data = open(again, "rb").read()
+        os.remove(again)
+        if data != first:
+            at = next((i for i in range(min(len(data), len(first))) if data[i] != first[i]), min(len(data), len(first)))
+            raise Fail("%s: archive differs from the first run at byte %d (%d vs %d bytes)" % (label, at, len(data), len(first)))
 
 
 def case_existing_archive(env, work):
@@ -233,9 +243,41 @@ def case_disk_full(env, work):
     return 0
 
 
+def central_records(archive):
+    """(name, local header offset, zip64 extra data or None) of every central directory record."""
+    with open(archive, "rb") as f:
+        f.seek(-22, 2)
+        end = f.read(22)
+        count, size, offset = struct.unpack_from("<HII", end, 10)
+        if offset == 0xFFFFFFFF:
+            f.seek(-22 - 20, 2)
+            locator = f.read(20)
+            f.seek(struct.unpack_from("<Q", locator, 8)[0])
+            record = f.read(56)
+            count, size, offset = struct.unpack_from("<QQQ", record, 32)
+        f.seek(offset)
+        raw = f.read(size)
+    out, p = [], 0
+    while p < len(raw):
+        name_len, extra_len, comment_len = struct.unpack_from("<HHH", raw, p + 28)
+        header_offset = struct.unpack_from("<I", raw, p + 42)[0]
+        name = raw[p + 46:p + 46 + name_len].decode("utf-8")
+        extra, q, zip64 = raw[p + 46 + name_len:p + 46 + name_len + extra_len], 0, None
+        while q + 4 <= len(extra):
+            tag, length = struct.unpack_from("<HH", extra, q)
+            if tag == 1:
+                zip64 = extra[q + 4:q + 4 + length]
+            q += 4 + length
+        out.append((name, header_offset, zip64))
+        p += 46 + name_len + extra_len + comment_len
+    return out
+
+
 def case_big_file(env, work):
     # Over 4 GiB, sparse: zip64 sizes. Data at the start, across the 4 GiB line and at the end.
-    big = os.path.join(work, "huge.img")
+    folder = os.path.join(work, "disk")
+    os.makedirs(folder)
+    big = os.path.join(folder, "huge.img")
     size = 4 * 1024 ** 3 + 3 * 1024 * 1024 + 17
     marks = {0: text_bytes(300000, 1), 2 ** 32 - 1000: text_bytes(5000, 2), size - 4096: os.urandom(4096)}
     with open(big, "wb") as f:
@@ -266,6 +308,93 @@ def case_big_file(env, work):
             check(found.get(off, b"")[:len(data)] == data[:len(found.get(off, b""))], "bytes at %d differ" % off)
     raw = open(archive, "rb").read(64)
     check(struct.unpack_from("<I", raw, 18)[0] == 0xFFFFFFFF, "local header sizes should point to zip64")
+    os.remove(archive)
+
+    # Stored, the file puts the entry after it past 4 GiB in the archive: that entry's offset
+    # needs a zip64 field of its own.
+    write(os.path.join(folder, "zz after.txt"), b"after the big one\n")
+    archive = os.path.join(work, "stored.zip")
+    rc, out = env.add(archive, [folder], "--mx", "0")
+    check(rc == ARCHIVER_OK, "stored big file: result 0x%x: %s" % (rc, out))
+    outside_readers_accept(archive)
+    records = central_records(archive)
+    check([r[0] for r in records] == ["disk/", "disk/huge.img", "disk/zz after.txt"], "entries %s" % records)
+    _, low_offset, zip64 = records[2]
+    check(low_offset == 0xFFFFFFFF and zip64 is not None and len(zip64) == 8,
+          "the entry after the big file needs its offset in a zip64 field: %r %r" % (low_offset, zip64))
+    real_offset = struct.unpack("<Q", zip64)[0]
+    check(real_offset > size, "offset %d" % real_offset)
+    with open(archive, "rb") as f:
+        f.seek(real_offset)
+        check(f.read(4) == b"PK\x03\x04", "no local header at the zip64 offset")
+    with zipfile.ZipFile(archive) as z:
+        check(z.read("disk/zz after.txt") == b"after the big one\n", "the file after the big one")
+        check(z.getinfo("disk/huge.img").file_size == size, "stored size")
+
+
+def case_links(env, work):
+    # Under Wine a Unix symbolic link to a folder is a folder with the reparse-point attribute, as
+    # a junction or a folder symbolic link is on Windows.
+    shared = os.path.join(work, "Shared")
+    write(os.path.join(shared, "common.txt"), b"shared by two projects\n" * 50)
+    write(os.path.join(shared, "deeper", "notes.txt"), b"notes\n")
+    src = os.path.join(work, "Project")
+    write(os.path.join(src, "own.txt"), b"own file\n")
+    os.symlink(shared, os.path.join(src, "linked shared"))
+    os.makedirs(os.path.join(src, "sub"))
+    os.symlink(os.path.join("..", "own.txt"), os.path.join(src, "sub", "file link.txt"))
+    archive = os.path.join(work, "linked.zip")
+    rc, out = env.add(archive, [src])
+    check(rc == ARCHIVER_OK, "links: result 0x%x: %s" % (rc, out))
+    outside_readers_accept(archive)
+    contents_match(archive, [src], work)
+    with zipfile.ZipFile(archive) as z:
+        check(z.read("Project/linked shared/deeper/notes.txt") == b"notes\n", "the link's target was not archived")
+
+    # The folder the run starts from is itself a link: its target's contents, under its name.
+    alias = os.path.join(work, "Alias")
+    os.symlink(src, alias)
+    rc, out = env.add(os.path.join(work, "alias.zip"), [alias])
+    check(rc == ARCHIVER_OK, "item that is a link: result 0x%x: %s" % (rc, out))
+    with zipfile.ZipFile(os.path.join(work, "alias.zip")) as z:
+        check("Alias/linked shared/common.txt" in z.namelist(), "item link not followed: %s" % z.namelist()[:5])
+    os.remove(os.path.join(work, "alias.zip"))
+
+    # The archive written into the tree, directly and through a link to its folder: the run does
+    # not take in its own temporary file.
+    backups = os.path.join(work, "Backups")
+    os.makedirs(backups)
+    os.symlink(backups, os.path.join(src, "to backups"))
+    for label, archive in (("inside the item", os.path.join(src, "sub", "inner.zip")),
+                           ("through a link", os.path.join(backups, "linked.zip"))):
+        rc, out = env.add(archive, [src])
+        check(rc == ARCHIVER_OK, "%s: result 0x%x: %s" % (label, rc, out))
+        with zipfile.ZipFile(archive) as z:
+            names = z.namelist()
+        check(not [n for n in names if n.endswith(".part")], "%s: the archive took in its own temporary file: %s" % (
+            label, [n for n in names if n.endswith(".part")]))
+        check("Project/own.txt" in names, "%s: %s" % (label, names[:5]))
+        os.remove(archive)
+    os.remove(os.path.join(src, "to backups"))
+
+    # Links back into a folder being archived would never end: an error, and nothing written.
+    rows = [
+        ("link to its own folder", os.path.join(src, "sub", "self"), os.path.join(src, "sub")),
+        ("link to the item", os.path.join(src, "sub", "up"), src),
+        ("link to the item's parent", os.path.join(shared, "deeper", "top"), work),
+    ]
+    for label, link, target in rows:
+        os.symlink(target, link)
+        try:
+            before = sorted(os.listdir(work))
+            rc, out = env.add(os.path.join(work, "loop.zip"), [src])
+            check(rc == ARCHIVER_ERROR_LINK_LOOP, "%s: result 0x%x: %s" % (label, rc, out))
+            check("A folder link leads back into a folder being archived: " in out, "%s: text %r" % (label, out))
+            check(sorted(os.listdir(work)) == before, "%s: left %s" % (label, sorted(set(os.listdir(work)) - set(before))))
+        except Fail as e:
+            raise Fail("%s: %s" % (label, e))
+        finally:
+            os.remove(link)
 
 
 def case_many_files(env, work):
@@ -295,6 +424,7 @@ CASES = {
     "held_open": case_held_open,
     "disk_full": case_disk_full,
     "big_file": case_big_file,
+    "links": case_links,
     "many_files": case_many_files,
 }
 

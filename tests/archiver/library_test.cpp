@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <winternl.h>
 
 #include <atomic>
 #include <chrono>
@@ -604,24 +605,35 @@ TEST_F(LibraryTest, ReadErrorInAFileFailsTheCallAndLeavesNothing)
     EXPECT_EQ(ARCHIVER_OK, again.code) << again.text;
 }
 
-// Another program appends to a file between the listing of its folder and its reading.
-std::wstring g_growPath;
-decltype(&CreateFileW) g_realCreateFileW = nullptr;
+// Another program appends to a file between the listing of its folder and its reading. The
+// library opens the files of a folder by name relative to the folder (NtCreateFile).
+std::wstring g_growName;
+typedef NTSTATUS(NTAPI* NtCreateFileProc)(PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUTES, PIO_STATUS_BLOCK, PLARGE_INTEGER,
+                                           ULONG, ULONG, ULONG, ULONG, PVOID, ULONG);
+NtCreateFileProc g_realNtCreateFile = nullptr;
 
-HANDLE WINAPI growingCreateFileW(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES sa, DWORD disposition,
-                                 DWORD flags, HANDLE tmpl)
+NTSTATUS NTAPI growingNtCreateFile(PHANDLE handle, ACCESS_MASK access, POBJECT_ATTRIBUTES attributes,
+                                   PIO_STATUS_BLOCK io, PLARGE_INTEGER allocation, ULONG fileAttributes, ULONG share,
+                                   ULONG disposition, ULONG options, PVOID ea, ULONG eaLength)
 {
-    std::wstring n = name;
-    if (!g_growPath.empty() && n.size() >= g_growPath.size() &&
-        n.compare(n.size() - g_growPath.size(), std::wstring::npos, g_growPath) == 0) {
-        g_growPath.clear();
-        HANDLE h = g_realCreateFileW(name, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-        std::string more(3 * 1024 * 1024 + 5, 'g');
-        DWORD written = 0;
-        WriteFile(h, more.data(), static_cast<DWORD>(more.size()), &written, nullptr);
-        CloseHandle(h);
+    const std::wstring n(attributes->ObjectName->Buffer, attributes->ObjectName->Length / sizeof(wchar_t));
+    if (!g_growName.empty() && n.size() >= g_growName.size() &&
+        n.compare(n.size() - g_growName.size(), std::wstring::npos, g_growName) == 0) {
+        g_growName.clear();
+        HANDLE h = nullptr;
+        IO_STATUS_BLOCK appendIo;
+        OBJECT_ATTRIBUTES same = *attributes;
+        if (g_realNtCreateFile(&h, FILE_APPEND_DATA | SYNCHRONIZE, &same, &appendIo, nullptr, 0,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE, 1 /* open */, 0x20 | 0x40 /* synchronous, file */,
+                               nullptr, 0) == 0) {
+            std::string more(3 * 1024 * 1024 + 5, 'g');
+            DWORD written = 0;
+            WriteFile(h, more.data(), static_cast<DWORD>(more.size()), &written, nullptr);
+            CloseHandle(h);
+        }
     }
-    return g_realCreateFileW(name, access, share, sa, disposition, flags, tmpl);
+    return g_realNtCreateFile(handle, access, attributes, io, allocation, fileAttributes, share, disposition, options, ea,
+                              eaLength);
 }
 
 TEST_F(LibraryTest, FileThatGrowsAfterTheListingIsArchivedWhole)
@@ -631,14 +643,14 @@ TEST_F(LibraryTest, FileThatGrowsAfterTheListingIsArchivedWhole)
     ASSERT_TRUE(writeFile(folder + L"\\a.log", std::string(1000, 'a')));
     ASSERT_TRUE(writeFile(folder + L"\\b.log", std::string(2000, 'b')));  // listed small, read large
     ASSERT_TRUE(writeFile(folder + L"\\c.log", std::string(3000, 'c')));
-    g_growPath = L"\\b.log";
-    g_realCreateFileW = reinterpret_cast<decltype(&CreateFileW)>(
-        swapImport(library().module, "KERNEL32.dll", "CreateFileW", reinterpret_cast<void*>(&growingCreateFileW)));
-    ASSERT_NE(nullptr, g_realCreateFileW) << "CreateFileW import not found";
+    g_growName = L"b.log";
+    g_realNtCreateFile = reinterpret_cast<NtCreateFileProc>(
+        swapImport(library().module, "ntdll.dll", "NtCreateFile", reinterpret_cast<void*>(&growingNtCreateFile)));
+    ASSERT_NE(nullptr, g_realNtCreateFile) << "NtCreateFile import not found";
     CallResult r = callUtf8(zipLine(path(L"logs.zip"), folder));
-    swapImport(library().module, "KERNEL32.dll", "CreateFileW", reinterpret_cast<void*>(g_realCreateFileW));
+    swapImport(library().module, "ntdll.dll", "NtCreateFile", reinterpret_cast<void*>(g_realNtCreateFile));
     ASSERT_EQ(ARCHIVER_OK, r.code) << r.text;
-    EXPECT_TRUE(g_growPath.empty()) << "the file was not opened";
+    EXPECT_TRUE(g_growName.empty()) << "the file was not opened";
     const std::vector<CentralEntry> entries = centralEntries(readFile(path(L"logs.zip")));
     ASSERT_EQ(4u, entries.size());
     const char* names[] = {"logs/", "logs/a.log", "logs/b.log", "logs/c.log"};
@@ -651,6 +663,89 @@ TEST_F(LibraryTest, FileThatGrowsAfterTheListingIsArchivedWhole)
         EXPECT_EQ(crc32Of(reinterpret_cast<const uint8_t*>(content.data()), content.size()), entries[i].crc);
     }
     EXPECT_EQ(2000u + 3 * 1024 * 1024 + 5, entries[2].size);
+}
+
+// ---- the temporary file ------------------------------------------------------------------
+
+std::wstring testBinFolder()
+{
+    wchar_t bin[MAX_PATH] = L"";
+    GetEnvironmentVariableW(L"VANTREL_TEST_BIN_DIR", bin, MAX_PATH);
+    return bin;
+}
+
+bool isHidden(const std::wstring& path)
+{
+    const DWORD a = GetFileAttributesW(path.c_str());
+    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_HIDDEN);
+}
+
+TEST_F(LibraryTest, RunEndedMidwayLeavesAHiddenPartFileThatTheNextRunOfTheArchiveRemoves)
+{
+    // A ZIP command ended while it archives (the result window's quit, log-off): here the driver
+    // in a process of its own, ended once its temporary file exists.
+    ASSERT_TRUE(makeLargeFile(path(L"large.img"), 3ull << 30));
+    std::wstring command = L"\"" + testBinFolder() + L"\\archiver_driver.exe\" add --hide --mmt 1 --mx 9 \"" +
+                           path(L"backup.zip") + L"\" \"" + path(L"large.img") + L"\"";
+    STARTUPINFOW si = {};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi = {};
+    ASSERT_TRUE(CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi))
+        << GetLastError();
+    const std::wstring part = path(L"backup.zip.part");
+    const DWORD start = GetTickCount();
+    while (GetFileAttributesW(part.c_str()) == INVALID_FILE_ATTRIBUTES && GetTickCount() - start < 20000) Sleep(20);
+    const bool appeared = GetFileAttributesW(part.c_str()) != INVALID_FILE_ATTRIBUTES;
+    const bool hiddenWhileWritten = isHidden(part);
+    TerminateProcess(pi.hProcess, 1);
+    WaitForSingleObject(pi.hProcess, 10000);
+    CloseHandle(pi.hProcess);
+    CloseHandle(pi.hThread);
+    ASSERT_TRUE(appeared) << "no temporary file named after the archive";
+    EXPECT_TRUE(hiddenWhileWritten);
+    EXPECT_TRUE(folderHoldsExactly(dir, {L"large.img", L"backup.zip.part"}));
+
+    // The same archive name tried again: the leftover goes, the archive is made and is not hidden.
+    ASSERT_TRUE(writeFile(path(L"small.txt"), "small"));
+    CallResult r = callUtf8(zipLine(path(L"backup.zip"), path(L"small.txt")));
+    ASSERT_EQ(ARCHIVER_OK, r.code) << r.text;
+    EXPECT_TRUE(folderHoldsExactly(dir, {L"large.img", L"small.txt", L"backup.zip"}));
+    EXPECT_FALSE(isHidden(path(L"backup.zip")));
+    EXPECT_EQ(std::vector<std::string>{"small.txt"}, centralNames(readFile(path(L"backup.zip"))));
+}
+
+TEST_F(LibraryTest, PartFilesThatAreNotLeftoversStayUntouched)
+{
+    ASSERT_TRUE(writeFile(path(L"small.txt"), "small"));
+    struct Row {
+        const char* label;
+        bool hidden;
+        bool held;          // open without sharing, as a run writing it holds it
+        std::string content;
+    };
+    const Row rows[] = {
+        {"another run is writing it", true, true, ""},
+        {"the user's own file of that name", false, false, "PK\x03\x04 user's"},
+        {"hidden, but not an archive", true, false, "notes"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        const std::wstring part = path(L"x.zip.part");
+        HANDLE h = CreateFileW(part.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                               row.hidden ? FILE_ATTRIBUTE_HIDDEN : FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(INVALID_HANDLE_VALUE, h);
+        DWORD n = 0;
+        WriteFile(h, row.content.data(), static_cast<DWORD>(row.content.size()), &n, nullptr);
+        if (!row.held) CloseHandle(h);
+        CallResult r = callUtf8(zipLine(path(L"x.zip"), path(L"small.txt")));
+        if (row.held) CloseHandle(h);
+        EXPECT_EQ(ARCHIVER_OK, r.code) << r.text;
+        EXPECT_TRUE(folderHoldsExactly(dir, {L"small.txt", L"x.zip", L"x.zip.part"}));
+        EXPECT_EQ(row.content, readFile(part));
+        SetFileAttributesW(part.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileW(part.c_str());
+        DeleteFileW(path(L"x.zip").c_str());
+    }
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 
 #include <cstring>
 
+#include <windows.h>
+
 #include "file_tree.h"
 #include "zip_records.h"
 
@@ -28,10 +30,13 @@ bool findExtra(const std::vector<uint8_t>& b, size_t from, size_t length, uint16
     return false;
 }
 
+const char kSampleName[] = "Project/報告.txt";
+
 ZipEntry sampleEntry()
 {
     ZipEntry e;
-    e.name = "Project/報告.txt";
+    e.name = kSampleName;
+    e.nameLength = static_cast<uint16_t>(sizeof(kSampleName) - 1);
     e.method = kZipDeflated;
     e.crc = 0x12345678;
     e.compressedSize = 1000;
@@ -50,7 +55,9 @@ ZipEntry sampleEntry()
     if (le32(b, 0) != 0x02014b50) return ::testing::AssertionFailure() << "signature";
     const size_t nameLen = le16(b, 28), extraLen = le16(b, 30);
     if (b.size() != 46 + nameLen + extraLen) return ::testing::AssertionFailure() << "record length";
-    if (std::string(b.begin() + 46, b.begin() + 46 + nameLen) != e.name) return ::testing::AssertionFailure() << "name";
+    if (std::string(b.begin() + 46, b.begin() + 46 + nameLen) != std::string(e.name, e.nameLength)) {
+        return ::testing::AssertionFailure() << "name";
+    }
     if (!(le16(b, 8) & 0x0800)) return ::testing::AssertionFailure() << "UTF-8 flag missing";
     size_t at = 0;
     uint16_t size = 0;
@@ -223,7 +230,104 @@ TEST(ZipRecords, ItemNamesAndPaths)
     EXPECT_EQ(L"\\\\?\\C:\\a", extendedPath(L"C:\\a"));
     EXPECT_EQ(L"\\\\?\\UNC\\server\\share\\a", extendedPath(L"\\\\server\\share\\a"));
     EXPECT_EQ(L"\\\\?\\C:\\a", extendedPath(L"\\\\?\\C:\\a"));
-    EXPECT_EQ(std::string("a/b/\xE6\x97\xA5.txt"), zipName(L"a\\b/日.txt"));
+    std::string utf8;
+    EXPECT_TRUE(zipName(L"a\\b/日.txt", &utf8));
+    EXPECT_EQ(std::string("a/b/\xE6\x97\xA5.txt"), utf8);
+}
+
+TEST(ZipRecords, NamesWithUnpairedSurrogatesAreRefused)
+{
+    // Two such files would both turn into U+FFFD, so one name would stand for two files.
+    struct Row {
+        const wchar_t* name;
+        bool stored;
+    };
+    const Row rows[] = {
+        {L"pair \xD83D\xDE00.txt", true},
+        {L"high \xD83D.txt", false},
+        {L"low \xDE00.txt", false},
+        {L"end \xD83D", false},
+        {L"reversed \xDE00\xD83D.txt", false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(::testing::PrintToString(std::wstring(row.name)));
+        std::string utf8;
+        EXPECT_EQ(row.stored, zipName(row.name, &utf8));
+    }
+}
+
+TEST(ZipRecords, FoldersNeedVersion20AndAttributesKeepOnlyTheDosBits)
+{
+    struct Row {
+        const char* label;
+        bool folder;
+        uint8_t method;
+        uint32_t attributes;   // as Windows reports them
+        uint16_t version;
+        uint32_t external;
+    };
+    const Row rows[] = {
+        {"folder", true, kZipStored, FILE_ATTRIBUTE_DIRECTORY, 20, 0x10},
+        {"folder link, not indexed", true, kZipStored,
+         FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED, 20, 0x10},
+        {"stored file, read-only hidden system archive", false, kZipStored, 0x27, 10, 0x27},
+        {"deflated file, compressed and sparse", false, kZipDeflated,
+         FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_COMPRESSED | FILE_ATTRIBUTE_SPARSE_FILE, 20, 0x20},
+        {"cloud file (offline, pinned)", false, kZipDeflated, FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_OFFLINE | 0x80000, 20, 0x20},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        ZipEntry e = sampleEntry();
+        e.isFolder = row.folder;
+        e.method = row.method;
+        e.attributes = static_cast<uint8_t>(row.attributes & kDosAttributeBits);
+        std::vector<uint8_t> central, local;
+        appendCentralHeader(&central, e);
+        appendLocalHeader(&local, e);
+        EXPECT_EQ(row.version, le16(central, 6));
+        EXPECT_EQ(row.version, le16(local, 4));
+        EXPECT_EQ(63, le16(central, 4)) << "made by MS-DOS host, version 6.3";
+        EXPECT_EQ(row.external, le32(central, 38));
+    }
+}
+
+TEST(ZipRecords, ExtendedTimestampOnlyWhereItsSecondsCanHoldTheDate)
+{
+    const uint64_t epoch = 116444736000000000ull, second = 10000000ull;
+    struct Row {
+        const char* label;
+        uint64_t modified;
+        bool present;
+        uint32_t seconds;
+    };
+    const Row rows[] = {
+        {"1601, the first FILETIME", 0, false, 0},
+        {"1969-12-31 23:59:59", epoch - second, false, 0},
+        {"1970-01-01 00:00:00", epoch, true, 0},
+        {"2024-03-05 14:07:09", 133541212290000000ull, true, 1709647629u},
+        {"2038-01-19 03:14:07", epoch + 0x7FFFFFFFull * second, true, 0x7FFFFFFFu},
+        {"2038-01-19 03:14:08", epoch + 0x80000000ull * second, false, 0},
+        {"2100-01-01", epoch + 4102444800ull * second, false, 0},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        ZipEntry e = sampleEntry();
+        e.modified = row.modified;
+        std::vector<uint8_t> local, central;
+        appendLocalHeader(&local, e);
+        EXPECT_EQ(localHeaderLength(e), local.size());
+        size_t at = 0;
+        uint16_t size = 0;
+        const size_t nameLen = le16(local, 26);
+        ASSERT_EQ(row.present, findExtra(local, 30 + nameLen, le16(local, 28), 0x5455, &at, &size));
+        if (row.present) {
+            EXPECT_EQ(row.seconds, le32(local, at + 1));
+        }
+        // The NTFS times carry every date, clamped or not.
+        appendCentralHeader(&central, e);
+        ASSERT_TRUE(findExtra(central, 46 + nameLen, le16(central, 30), 0x000A, &at, &size));
+        EXPECT_EQ(row.modified, le64(central, at + 8));
+    }
 }
 
 }  // namespace
