@@ -26,3 +26,11 @@ function(vantrel_license_from_header name header first last)
   endif()
   file(WRITE ${VANTREL_LICENSE_DIR}/${name}.txt "${text}")
 endfunction()
+
+# The licence of a library that ships it as a file of its own.
+function(vantrel_license_file name path)
+  if(NOT EXISTS ${path})
+    message(FATAL_ERROR "No licence file at ${path}")
+  endif()
+  configure_file(${path} ${VANTREL_LICENSE_DIR}/${name}.txt COPYONLY)
+endfunction()

@@ -55,7 +55,8 @@ def main():
             expected = (["Tazu/"] + ["Tazu/" + p for p in PROGRAMS] + ["Tazu/README.txt"]
                         + ["Tazu/LICENSE-" + f for f in licenses])
             check(names == expected, f"entries {names}")
-            check(any(n == "Tazu/LICENSE-zlib.txt" for n in names), "no zlib licence")
+            for library in ("zlib", "libdeflate"):
+                check(f"Tazu/LICENSE-{library}.txt" in names, f"no {library} licence")
             for program in PROGRAMS:
                 with open(os.path.join(build_dir, "bin", program), "rb") as built:
                     check(archive.read("Tazu/" + program) == built.read(), f"{program} differs from the build")
