@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Draws the icons of the command programs (icon resource 102) at 16, 32, 48 and 256 pixels into
-# resources/icons/. The icons are committed; run this again only to change them.
+# Draws the icons of the command programs and of the registration helper TazuUAC (icon resource
+# 102) at 16, 32, 48 and 256 pixels into resources/icons/. The icons are committed; run this again only to change them.
 # Needs ImageMagick. Usage: scripts/make-icons.sh
 set -eu
 cd "$(dirname "$0")/.."
@@ -27,6 +27,10 @@ draw() {
     rename) extra=(-fill white -stroke '#1a1a1a' -strokewidth 6 -draw "roundrectangle 64,40 192,216 10,10"
                    -stroke '#1a1a1a' -strokewidth 10 -draw "line 92,100 164,100" -draw "line 92,140 164,140"
                    -stroke '#ffd400' -strokewidth 16 -draw "line 120,196 212,104") ;;
+    # TazuUAC: a shield with a check mark, for the helper that works with administrator rights.
+    shield) extra=(-fill '#ffd400' -stroke '#1a1a1a' -strokewidth 8
+                   -draw "path 'M 128,36 L 208,68 L 208,128 Q 208,192 128,224 Q 48,192 48,128 L 48,68 Z'"
+                   -fill none -stroke '#1a1a1a' -strokewidth 18 -draw "stroke-linejoin round stroke-linecap round polyline 88,128 118,160 172,96") ;;
   esac
   convert -size 256x256 xc:none -fill "$colour" -stroke none -draw "roundrectangle 8,8 248,248 40,40" \
     "${extra[@]}" -depth 8 "PNG32:$big"
@@ -45,3 +49,6 @@ draw here_zip '#1e90ff' zip
 draw there '#2e8b57' move
 draw there_zip '#2e8b57' zip
 draw rename '#ff8c00' rename
+
+# The registration helper TazuUAC.
+draw uac '#5a5a8c' shield
