@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Draws the icons of the command programs (icon resource 102) and of TazuSetting (icon 120) at 16,
-# 32, 48 and 256 pixels into resources/icons/, and the same command images one size a file into
-# resources/icons/rows/ for the rows of TazuSetting's registration page (icons 121 to 140). The
-# icons are committed; run this again only to change them.
+# Draws the icons of the command programs and of the registration helper TazuUAC (icon
+# resource 102) and of TazuSetting (icon 120) at 16, 32, 48 and 256 pixels into resources/icons/,
+# and the same command images one size a file into resources/icons/rows/ for the rows of
+# TazuSetting's registration page (icons 121 to 140). The icons are committed; run this again
+# only to change them.
 # Needs ImageMagick. Usage: scripts/make-icons.sh
 set -eu
 cd "$(dirname "$0")/.."
@@ -32,6 +33,10 @@ draw() {
     sliders) extra=(-stroke white -strokewidth 14 -draw "line 56,72 200,72" -draw "line 56,128 200,128"
                     -draw "line 56,184 200,184" -stroke '#1a1a1a' -strokewidth 6 -fill '#ffd400'
                     -draw "circle 96,72 96,94" -draw "circle 168,128 168,150" -draw "circle 120,184 120,206") ;;
+    # TazuUAC: a shield with a check mark, for the helper that works with administrator rights.
+    shield) extra=(-fill '#ffd400' -stroke '#1a1a1a' -strokewidth 8
+                   -draw "path 'M 128,36 L 208,68 L 208,128 Q 208,192 128,224 Q 48,192 48,128 L 48,68 Z'"
+                   -fill none -stroke '#1a1a1a' -strokewidth 18 -draw "stroke-linejoin round stroke-linecap round polyline 88,128 118,160 172,96") ;;
   esac
   convert -size 256x256 xc:none -fill "$colour" -stroke none -draw "roundrectangle 8,8 248,248 40,40" \
     "${extra[@]}" -depth 8 "PNG32:$big"
@@ -58,3 +63,6 @@ draw there '#2e8b57' move rows
 draw there_zip '#2e8b57' zip rows
 draw rename '#ff8c00' rename rows
 draw setting '#6a5acd' sliders
+
+# The registration helper TazuUAC.
+draw uac '#5a5a8c' shield

@@ -1,0 +1,355 @@
+// Context-menu entries under HKEY_CLASSES_ROOT: the keys and values of one command, and their
+// check, registration and removal.
+#include "context_menu.h"
+
+#include <stdarg.h>
+#include <stdio.h>
+#include <wchar.h>
+
+#include "command_table.h"
+#include "errors.h"
+#include "paths.h"
+
+const wchar_t kFilesShellRoot[] = L"*\\shell";
+const wchar_t kFoldersShellRoot[] = L"Folder\\shell";
+
+namespace {
+
+const wchar_t kCommandSubkey[] = L"\\Command";
+const wchar_t kIconValue[] = L"Icon";
+const wchar_t kPositionValue[] = L"Position";
+const wchar_t kPositionMiddle[] = L"Middle";
+const wchar_t kSeparatorBeforeValue[] = L"SeparatorBefore";
+const wchar_t kSeparatorAfterValue[] = L"SeparatorAfter";
+
+// Check failures: the command keys (1) or the verb keys (2) of both variants would not open.
+const TrailPoint kCheckPoints[] = {
+    {L"CMC1", 0, L"UAC-CMCK1", 0},
+    {L"CMC2", 0, L"UAC-CMCK2", 0},
+};
+const TrailPoint kCheckProgramPoints[] = {
+    {L"CMP1", 0, L"UAC-CMP1", 0},   // under "*\shell"
+    {L"CMP2", 0, L"UAC-CMP2", 0},   // under "Folder\shell"
+};
+
+// Removal under one root, "CMR1" to "CMR5" as points 1 to 5.
+const FailurePoint kRemovalPoints[] = {
+    {L"UAC-CMR1", 0},
+    {L"UAC-CMR2", 2030},
+    {L"UAC-CMR3", 2031},
+    {L"UAC-CMR4", 2032},
+    {L"UAC-CMR5", 2033},
+};
+
+// Writing one entry, in the order of its steps.
+const FailurePoint kTooLong = {L"UAC-CMC1", 2010};
+const FailurePoint kCreateVerbKey = {L"UAC-CMC2", 2011};
+const FailurePoint kWriteCaption = {L"UAC-CMC3", 2013};
+const FailurePoint kWriteIcon = {L"UAC-CMC4", 2016};
+const FailurePoint kWritePosition = {L"UAC-CMC5", 2019};
+const FailurePoint kWriteSeparatorBefore = {L"UAC-CMC6", 2012};
+const FailurePoint kWriteSeparatorAfter = {L"UAC-CMC7", 2015};
+const FailurePoint kCreateCommandKey = {L"UAC-CMC8", 2018};
+const FailurePoint kWriteCommand = {L"UAC-CMC9", 2021};
+
+const FailurePoint kProgramMissing = {L"UAC-CMP3", 2005};
+const FailurePoint kCreateFilesFailed = {L"UAC-CMP4", 0};
+const FailurePoint kCreateFoldersFailed = {L"UAC-CMP5", 0};
+const FailurePoint kRemoveFilesFailed = {L"UAC-CMP6", 0};
+const FailurePoint kRemoveFoldersFailed = {L"UAC-CMP7", 0};
+
+// Keys are opened and created with full access.
+LONG openKey(const wchar_t* path, HKEY* key)
+{
+    *key = nullptr;
+    return RegOpenKeyExW(HKEY_CLASSES_ROOT, path, 0, KEY_ALL_ACCESS, key);
+}
+
+void closeKey(HKEY key)
+{
+    if (key) RegCloseKey(key);
+}
+
+LONG writeText(HKEY key, const wchar_t* name, const wchar_t* text)
+{
+    // Stored with the terminating zero.
+    DWORD bytes = static_cast<DWORD>((wcslen(text) + 1) * sizeof(wchar_t));
+    return RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text), bytes);
+}
+
+LONG writeOne(HKEY key, const wchar_t* name)
+{
+    DWORD one = 1;
+    return RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&one), sizeof one);
+}
+
+// Both paths of one variant.
+struct VariantPaths {
+    wchar_t verb[kRegistryPathChars];
+    wchar_t command[kRegistryPathChars];
+};
+
+void composeVariant(const wchar_t* root, const wchar_t* prefix, const wchar_t* fileName,
+                    VariantPaths* paths)
+{
+    wchar_t base[kRegistryPathChars];
+    commandBaseName(fileName, base, kRegistryPathChars);
+    composeVerbKeyPath(root, prefix, base, paths->verb, kRegistryPathChars);
+    composeCommandKeyPath(paths->verb, paths->command, kRegistryPathChars);
+}
+
+// Opens a key to see whether it is there and closes it again.
+LONG probeKey(const wchar_t* path)
+{
+    HKEY key;
+    LONG code = openKey(path, &key);
+    closeKey(key);
+    return code;
+}
+
+VariantRemovalCodes removeVariant(const VariantPaths& paths)
+{
+    VariantRemovalCodes codes;
+    // The command key goes first: a key that still has subkeys cannot be deleted.
+    codes.commandOpen = probeKey(paths.command);
+    codes.commandDelete = codes.commandOpen == ERROR_SUCCESS
+                              ? RegDeleteKeyW(HKEY_CLASSES_ROOT, paths.command)
+                              : codes.commandOpen;
+    codes.verbOpen = probeKey(paths.verb);
+    codes.verbDelete = codes.verbOpen == ERROR_SUCCESS ? RegDeleteKeyW(HKEY_CLASSES_ROOT, paths.verb)
+                                                       : codes.verbOpen;
+    return codes;
+}
+
+bool allSucceeded(const VariantRemovalCodes& codes)
+{
+    return codes.commandOpen == ERROR_SUCCESS && codes.commandDelete == ERROR_SUCCESS &&
+           codes.verbOpen == ERROR_SUCCESS && codes.verbDelete == ERROR_SUCCESS;
+}
+
+// Writes the entry of the installation's program under one root. Returns 0 or -1.
+int createEntryUnder(const wchar_t* root, const wchar_t* fileName, const wchar_t* caption,
+                     const wchar_t* program, bool separatorBefore, bool separatorAfter)
+{
+    wchar_t base[kRegistryPathChars];
+    commandBaseName(fileName, base, kRegistryPathChars);
+    VariantPaths paths;
+    int verbLength = composeVerbKeyPath(root, g_installation.verbKeyPrefix, base, paths.verb,
+                                        kRegistryPathChars);
+    if (!entryFitsLimits(static_cast<size_t>(verbLength), wcslen(base),
+                         wcslen(g_installation.captionSuffix))) {
+        recordFailure(kTooLong, 0);
+        return -1;
+    }
+    composeCommandKeyPath(paths.verb, paths.command, kRegistryPathChars);
+
+    HKEY verb = nullptr;
+    LONG code = RegCreateKeyExW(HKEY_CLASSES_ROOT, paths.verb, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                KEY_ALL_ACCESS, nullptr, &verb, nullptr);
+    if (code != ERROR_SUCCESS) {
+        recordFailure(kCreateVerbKey, static_cast<DWORD>(code));
+        return -1;
+    }
+    wchar_t icon[kRegistryPathChars];
+    composeIconValue(program, icon, kRegistryPathChars);
+
+    const FailurePoint* failed = nullptr;
+    if ((code = writeText(verb, L"", caption)) != ERROR_SUCCESS)
+        failed = &kWriteCaption;
+    else if ((code = writeText(verb, kIconValue, icon)) != ERROR_SUCCESS)
+        failed = &kWriteIcon;
+    else if ((code = writeText(verb, kPositionValue, kPositionMiddle)) != ERROR_SUCCESS)
+        failed = &kWritePosition;
+    else if (separatorBefore && (code = writeOne(verb, kSeparatorBeforeValue)) != ERROR_SUCCESS)
+        failed = &kWriteSeparatorBefore;
+    else if (separatorAfter && (code = writeOne(verb, kSeparatorAfterValue)) != ERROR_SUCCESS)
+        failed = &kWriteSeparatorAfter;
+    if (failed) {
+        recordFailure(*failed, static_cast<DWORD>(code));
+        closeKey(verb);
+        return -1;
+    }
+
+    HKEY command = nullptr;
+    code = RegCreateKeyExW(HKEY_CLASSES_ROOT, paths.command, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                           KEY_ALL_ACCESS, nullptr, &command, nullptr);
+    if (code != ERROR_SUCCESS) {
+        recordFailure(kCreateCommandKey, static_cast<DWORD>(code));
+        closeKey(verb);
+        return -1;
+    }
+    wchar_t commandText[kRegistryPathChars];
+    composeCommandValue(program, commandText, kRegistryPathChars);
+    code = writeText(command, L"", commandText);
+    if (code != ERROR_SUCCESS) recordFailure(kWriteCommand, static_cast<DWORD>(code));
+    closeKey(command);
+    closeKey(verb);
+    return code == ERROR_SUCCESS ? 0 : -1;
+}
+
+int formatInto(wchar_t* out, size_t capacity, const wchar_t* format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    // The whole length, also when the buffer cuts the text.
+    va_list measure;
+    va_copy(measure, args);
+    int length = _vscwprintf(format, measure);
+    va_end(measure);
+    if (capacity) {
+        _vsnwprintf(out, capacity - 1, format, args);
+        out[capacity - 1] = L'\0';
+    }
+    va_end(args);
+    return length;
+}
+
+}  // namespace
+
+void commandBaseName(const wchar_t* fileName, wchar_t* out, size_t capacity)
+{
+    copyText(out, capacity, fileName);
+    wchar_t* dot = wcsrchr(out, L'.');
+    if (dot) *dot = L'\0';
+}
+
+int composeVerbKeyPath(const wchar_t* root, const wchar_t* prefix, const wchar_t* baseName,
+                       wchar_t* out, size_t capacity)
+{
+    return formatInto(out, capacity, L"%s\\%s%s", root, prefix, baseName);
+}
+
+int composeCommandKeyPath(const wchar_t* verbKeyPath, wchar_t* out, size_t capacity)
+{
+    return formatInto(out, capacity, L"%s%s", verbKeyPath, kCommandSubkey);
+}
+
+void composeIconValue(const wchar_t* programPath, wchar_t* out, size_t capacity)
+{
+    formatInto(out, capacity, L"\"%s\"", programPath);
+}
+
+void composeCommandValue(const wchar_t* programPath, wchar_t* out, size_t capacity)
+{
+    formatInto(out, capacity, L"\"%s\" \"%%1\"", programPath);
+}
+
+bool entryFitsLimits(size_t verbKeyPathLength, size_t baseNameLength, size_t suffixLength)
+{
+    return verbKeyPathLength <= kVerbKeyPathLimit && baseNameLength + suffixLength < kBaseAndSuffixLimit;
+}
+
+CheckVerdict judgeCheck(const CheckOpenCodes& codes, bool accessDeniedCounts)
+{
+    struct Pair {
+        LONG legacy;
+        LONG current;
+    };
+    const Pair pairs[2] = {{codes.legacyCommand, codes.currentCommand},
+                           {codes.legacyVerb, codes.currentVerb}};
+    for (int point = 0; point < 2; ++point) {
+        const Pair& pair = pairs[point];
+        if (pair.legacy == ERROR_SUCCESS || pair.current == ERROR_SUCCESS) continue;
+        if (pair.legacy == ERROR_FILE_NOT_FOUND && pair.current == ERROR_FILE_NOT_FOUND)
+            return {4, point + 1, ERROR_FILE_NOT_FOUND};
+        if (accessDeniedCounts && pair.legacy == ERROR_ACCESS_DENIED && pair.current == ERROR_ACCESS_DENIED)
+            return {3, point + 1, ERROR_ACCESS_DENIED};
+        return {-1, point + 1, pair.current};
+    }
+    return {0, 0, ERROR_SUCCESS};
+}
+
+RemovalVerdict judgeRemoval(const VariantRemovalCodes& legacy, const VariantRemovalCodes& current,
+                            bool quiet)
+{
+    if (allSucceeded(legacy) || allSucceeded(current) || quiet) return {0, 0, ERROR_SUCCESS};
+    if (legacy.commandOpen == ERROR_FILE_NOT_FOUND) {
+        if (current.commandOpen == ERROR_FILE_NOT_FOUND && legacy.verbOpen == ERROR_FILE_NOT_FOUND &&
+            current.verbOpen == ERROR_FILE_NOT_FOUND)
+            return {4, 1, ERROR_FILE_NOT_FOUND};
+        return {-1, 2, current.commandOpen};
+    }
+    if (legacy.commandOpen != ERROR_SUCCESS || current.commandOpen != ERROR_SUCCESS)
+        return {-1, 2, current.commandOpen};
+    if (legacy.commandDelete != ERROR_SUCCESS || current.commandDelete != ERROR_SUCCESS)
+        return {-1, 3, current.commandDelete};
+    if (legacy.verbOpen != ERROR_SUCCESS || current.verbOpen != ERROR_SUCCESS)
+        return {-1, 4, current.verbOpen};
+    return {-1, 5, current.verbDelete};
+}
+
+int checkEntryUnder(const wchar_t* root, const wchar_t* fileName)
+{
+    VariantPaths legacy, current;
+    composeVariant(root, L"", fileName, &legacy);
+    composeVariant(root, g_installation.verbKeyPrefix, fileName, &current);
+    CheckOpenCodes codes;
+    codes.legacyCommand = probeKey(legacy.command);
+    codes.legacyVerb = probeKey(legacy.verb);
+    codes.currentCommand = probeKey(current.command);
+    codes.currentVerb = probeKey(current.verb);
+    CheckVerdict verdict = judgeCheck(codes, g_installation.caller == CallerSetting);
+    if (verdict.result != 0)
+        recordTrailPoint(kCheckPoints[verdict.failurePoint - 1], static_cast<DWORD>(verdict.code));
+    return verdict.result;
+}
+
+int checkProgramEntries(const wchar_t* fileName)
+{
+    const wchar_t* roots[2] = {kFilesShellRoot, kFoldersShellRoot};
+    for (int i = 0; i < 2; ++i) {
+        int result = checkEntryUnder(roots[i], fileName);
+        if (result != 0) {
+            recordTrailPoint(kCheckProgramPoints[i], 0);
+            return result;
+        }
+    }
+    return 0;
+}
+
+int removeEntryUnder(const wchar_t* root, const wchar_t* fileName, bool quiet)
+{
+    VariantPaths legacy, current;
+    composeVariant(root, L"", fileName, &legacy);
+    composeVariant(root, g_installation.verbKeyPrefix, fileName, &current);
+    VariantRemovalCodes legacyCodes = removeVariant(legacy);
+    VariantRemovalCodes currentCodes = removeVariant(current);
+    RemovalVerdict verdict = judgeRemoval(legacyCodes, currentCodes, quiet);
+    if (verdict.result != 0) recordFailure(kRemovalPoints[verdict.failurePoint - 1], static_cast<DWORD>(verdict.code));
+    return verdict.result;
+}
+
+int registerProgramEntries(const wchar_t* fileName, const wchar_t* caption, bool separatorBefore,
+                           bool separatorAfter)
+{
+    wchar_t program[kPathChars];
+    if (composeProgramPath(g_installation.programFolder, fileName, program, kPathChars) != 0) {
+        recordFailure(kProgramMissing, ERROR_FILENAME_EXCED_RANGE);
+        return -1;
+    }
+    if (!pathExists(program)) {
+        recordFailure(kProgramMissing, GetLastError());
+        return -1;
+    }
+    // A registered entry is replaced as a whole, so that no value of the old one survives.
+    removeEntryUnder(kFilesShellRoot, fileName, true);
+    removeEntryUnder(kFoldersShellRoot, fileName, true);
+    if (createEntryUnder(kFilesShellRoot, fileName, caption, program, separatorBefore, separatorAfter) != 0) {
+        recordFailure(kCreateFilesFailed, 0);
+        return -1;
+    }
+    if (createEntryUnder(kFoldersShellRoot, fileName, caption, program, separatorBefore, separatorAfter) != 0) {
+        recordFailure(kCreateFoldersFailed, 0);
+        return -1;
+    }
+    return 0;
+}
+
+int removeProgramEntries(const wchar_t* fileName)
+{
+    int files = removeEntryUnder(kFilesShellRoot, fileName, false);
+    if (files != 0) recordFailure(kRemoveFilesFailed, 0);
+    int folders = removeEntryUnder(kFoldersShellRoot, fileName, false);
+    if (folders != 0) recordFailure(kRemoveFoldersFailed, 0);
+    return folders != 0 ? folders : files;
+}

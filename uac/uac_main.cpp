@@ -1,0 +1,170 @@
+// TazuUAC: the elevated helper that writes and removes the context-menu entries of the
+// commands. Started by TazuSetting through the elevation prompt with a request on its command
+// line, it does the work, writes the reply into TazuSetting's block and ends once TazuSetting
+// has read it. It shows no window: a notification icon marks that it is at work. Started
+// without a request, it starts TazuSetting instead.
+#include <windows.h>
+#include <shellapi.h>
+#include <string.h>
+
+#include "command_table.h"
+#include "errors.h"
+#include "message_box.h"
+#include "paths.h"
+#include "reply_delivery.h"
+#include "request_processing.h"
+#include "resource_ids.h"
+#include "settings.h"
+#include "shortcuts.h"
+
+const wchar_t* g_programName = L"TazuUAC";
+
+namespace {
+
+const wchar_t kMutexName[] = L"tazuuac vantrel app 2016.04";
+const wchar_t kWindowClass[] = L"TazuUACClass";
+const wchar_t kWindowTitle[] = L"TazuUAC";
+const wchar_t kSettingProgramFile[] = L"TazuSetting.exe";
+const wchar_t kClassNotRegisteredText[] = L"Could not register window class.";
+const wchar_t kWindowNotCreatedText[] = L"Unable to create the main window.";
+constexpr int kAppDataFolderId = 26;   // CSIDL_APPDATA
+constexpr UINT kNotifyCallbackMessage = WM_APP + 1;
+constexpr UINT kNotifyIconId = 1;
+constexpr int kExitAnotherInstance = 1;
+
+HINSTANCE g_instance;
+HWND g_mainWindow;
+bool g_elevated;
+
+void addNotifyIcon(HWND window)
+{
+    NOTIFYICONDATAW icon;
+    memset(&icon, 0, sizeof icon);
+    icon.cbSize = NOTIFYICONDATAW_V1_SIZE;
+    icon.hWnd = window;
+    icon.uID = kNotifyIconId;
+    icon.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    icon.uCallbackMessage = kNotifyCallbackMessage;
+    icon.hIcon = LoadIconW(g_instance, MAKEINTRESOURCEW(IDI_PROGRAM));
+    copyText(icon.szTip, 64, g_programName);
+    Shell_NotifyIconW(NIM_ADD, &icon);
+}
+
+void removeNotifyIcon(HWND window)
+{
+    NOTIFYICONDATAW icon;
+    memset(&icon, 0, sizeof icon);
+    icon.cbSize = NOTIFYICONDATAW_V1_SIZE;
+    icon.hWnd = window;
+    icon.uID = kNotifyIconId;
+    Shell_NotifyIconW(NIM_DELETE, &icon);
+}
+
+void onDestroy(HWND window)
+{
+    removeNotifyIcon(window);
+    PostQuitMessage(0);
+}
+
+void onCommand(HWND window, WORD command)
+{
+    if (command == IDM_EXIT) DestroyWindow(window);
+}
+
+LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_COMMAND:
+        onCommand(window, LOWORD(wParam));
+        return 0;
+    case WM_DESTROY:
+        onDestroy(window);
+        return 0;
+    default:
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+}
+
+ATOM registerMainClass()
+{
+    WNDCLASSEXW windowClass;
+    memset(&windowClass, 0, sizeof windowClass);
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.style = CS_HREDRAW | CS_VREDRAW;
+    windowClass.lpfnWndProc = mainWindowProc;
+    windowClass.hInstance = g_instance;
+    windowClass.hIcon = LoadIconW(g_instance, MAKEINTRESOURCEW(IDI_PROGRAM));
+    windowClass.hIconSm = windowClass.hIcon;
+    windowClass.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    windowClass.lpszMenuName = MAKEINTRESOURCEW(IDM_MAIN_MENU);
+    windowClass.lpszClassName = kWindowClass;
+    return RegisterClassExW(&windowClass);
+}
+
+// The elevated flag, the installation's texts, and the debug flag of the settings file.
+void prepareState()
+{
+    g_elevated = runsElevated();
+    setInstallationFromRunningProgram(CallerHelper);
+    wchar_t appData[kPathChars];
+    lookUpShellFolder(appData, kAppDataFolderId);
+    locateSettingsIn(g_installation.programFolder, appData, &g_settingsLocation);
+    g_settings.debug = 0;
+    if (pathExists(g_settingsLocation.iniPath))
+        g_settings.debug = static_cast<int>(
+            GetPrivateProfileIntW(L"Env", L"Debug", 0, g_settingsLocation.iniPath));
+}
+
+void handleRequest(const wchar_t* commandLine)
+{
+    addNotifyIcon(g_mainWindow);
+    RegistrationReply reply;
+    processRegistrationRequest(commandLine, g_elevated, &reply);
+    trailClear(&g_errorTrail);
+    deliverRegistrationReply(reply);
+    waitForReplyTaken(kReplyTakenBoundMilliseconds, kReplyTakenCheckMilliseconds);
+}
+
+void startSettingProgram()
+{
+    wchar_t setting[kPathChars];
+    if (composeProgramPath(g_installation.programFolder, kSettingProgramFile, setting, kPathChars) != 0) return;
+    ShellExecuteW(g_mainWindow, L"open", setting, nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int)
+{
+    g_instance = instance;
+    CreateMutexW(nullptr, TRUE, kMutexName);
+    if (GetLastError() == ERROR_ALREADY_EXISTS) return kExitAnotherInstance;
+
+    if (!registerMainClass()) {
+        showMessage(MB_ICONERROR, kClassNotRegisteredText);
+        return 0;
+    }
+    g_mainWindow = CreateWindowExW(0, kWindowClass, kWindowTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
+                                   CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,
+                                   instance, nullptr);
+    if (!g_mainWindow) {
+        showMessage(MB_ICONERROR, kWindowNotCreatedText);
+        return 0;
+    }
+    ShowWindow(g_mainWindow, SW_HIDE);
+
+    prepareState();
+    if (commandLine && commandLine[0])
+        handleRequest(commandLine);
+    else
+        startSettingProgram();
+
+    DestroyWindow(g_mainWindow);
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+    return 0;
+}
