@@ -307,7 +307,7 @@ int runBackupLoop(BackupItem* item, DestinationRule destination, OutputKind outp
     }
 }
 
-int copyToNewPath(const BackupItem* item, const wchar_t* newPath)
+int copyToNewPath(BackupItem* item, const wchar_t* newPath)
 {
     if (pathExists(newPath)) return kNewPathTaken;
     if (shellFileOperation(FO_COPY, item->path, newPath, FOF_ALLOWUNDO) == 0) return 0;

@@ -55,7 +55,7 @@ constexpr int kNewPathTaken = 1;
 
 // The item's operation on the free, tested new path: 0 on success, -1 on failure (messages
 // shown), or kNewPathTaken.
-typedef int (*ItemOperation)(const BackupItem* item, const wchar_t* newPath);
+typedef int (*ItemOperation)(BackupItem* item, const wchar_t* newPath);
 
 // The loop of one item: per pass split, destination rule, composition (g_run.lastNewPath),
 // length check, collision rule, write test (the file form for archives) with re-selection on
@@ -98,7 +98,7 @@ int shellFileOperation(UINT operation, const wchar_t* from, const wchar_t* to, F
 // Shell copy of the item to the new path (the shell shows its own progress, confirmations and
 // errors; the copy can be undone). On failure it removes what the copy created. It never
 // writes over or removes an item that was there before it began: then kNewPathTaken.
-int copyToNewPath(const BackupItem* item, const wchar_t* newPath);
+int copyToNewPath(BackupItem* item, const wchar_t* newPath);
 
 // After a successful file copy: stores the "VirtualStore" folder below the local application
 // data folder and sets g_run.virtualStoreFlag when the new file's name lies directly in it.
