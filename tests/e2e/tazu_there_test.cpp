@@ -138,6 +138,30 @@ TEST_F(ThereTest, PathOnADriveThatDoesNotExistGivesTheMessageThenTheDialog)
     EXPECT_EQ(chosen + L"\\", setting(L"Path"));
 }
 
+TEST_F(ThereTest, PathTooLongForAFolderGivesTheMessageAndCreatesNothing)
+{
+    // Hand-edited: longer than a folder path may be, within what the settings reader keeps.
+    const std::wstring first = sandbox.data + std::wstring(120, L'p');
+    const std::wstring tooLong = first + L"\\" + std::wstring(280 - first.size() - 2, L'q') + L"\\";
+    ASSERT_EQ(280u, tooLong.size());
+    ASSERT_TRUE(settings({{L"Path", tooLong}}));
+    std::wstring item = file(L"notes.txt", "notes");
+    auto before = snapshotTree(sandbox.data);
+
+    driver::Program* program = nullptr;
+    ASSERT_TRUE(start(inQuotes(item), &program));
+    EXPECT_TRUE(answerMessageBox(*program, kThereTitle,
+                                 L"Could not create backup destination folder.\n\n"
+                                 L"0x000000ce:The filename or extension is too long\n\n" + tooLong,
+                                 driver::IconError, IDOK));
+    HWND dialog = folderDialog(*program);
+    ASSERT_TRUE(dialog);
+    driver::pressButton(dialog, IDCANCEL);
+    EXPECT_TRUE(finishes(*program, L"Backup failed!"));
+    EXPECT_FALSE(exists(first));
+    EXPECT_EQ(before, snapshotTree(sandbox.data));
+}
+
 TEST_F(ThereTest, SelDirAsksWithPathPreselectedAndSavesTheNewChoice)
 {
     std::wstring usual = folder(L"usual");
