@@ -452,28 +452,6 @@ TEST(ItemPaths, DriveRootsAndSharesAreNotItems)
     }
 }
 
-TEST(ItemPaths, WithinAFolderMeansTheFolderOrBelowIt)
-{
-    struct Case {
-        const wchar_t* path;
-        const wchar_t* folder;
-        bool within;
-    } cases[] = {
-        {L"C:\\Docs\\Project", L"C:\\Docs\\Project", true},
-        {L"C:\\Docs\\Project\\", L"C:\\Docs\\Project", true},
-        {L"C:\\Docs\\Project\\Backups\\", L"C:\\Docs\\Project\\", true},
-        {L"c:\\docs\\PROJECT\\b", L"C:\\Docs\\Project", true},
-        {L"C:\\Docs\\Project2\\", L"C:\\Docs\\Project", false},
-        {L"C:\\Docs\\", L"C:\\Docs\\Project", false},
-        {L"D:\\Docs\\Project\\x", L"C:\\Docs\\Project", false},
-        {L"\\\\server\\share\\Project\\x", L"\\\\server\\share\\Project", true},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(::testing::PrintToString(std::wstring(c.path) + L" in " + c.folder));
-        EXPECT_EQ(c.within, isWithinFolder(c.path, c.folder));
-    }
-}
-
 TEST_F(BackupSteps, ARootIsRefusedWithThePathAsGiven)
 {
     for (const wchar_t* root : {L"C:\\", L"C:", L"\\\\server\\share\\"}) {

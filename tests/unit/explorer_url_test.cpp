@@ -213,28 +213,6 @@ TEST(ExplorerSelectParameter, JoinsFolderAndItem)
     EXPECT_STREQ(out, L"");
 }
 
-TEST(ExplorerProgram, StartedByItsFullPathInTheWindowsFolder)
-{
-    struct Row {
-        const wchar_t* windowsFolder;
-        const wchar_t* program;
-    };
-    const Row rows[] = {
-        {L"C:\\Windows", L"C:\\Windows\\explorer.exe"},
-        {L"C:\\Windows\\", L"C:\\Windows\\explorer.exe"},
-        {L"", nullptr},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(::testing::PrintToString(std::wstring(row.windowsFolder)));
-        wchar_t out[MAX_PATH];
-        int rc = explorerProgramPath(row.windowsFolder, out, MAX_PATH);
-        EXPECT_TRUE(producesPath({rc, out}, row.program));
-    }
-    wchar_t small[24];
-    EXPECT_EQ(explorerProgramPath(L"C:\\Windows", small, 23), -1);   // 23 characters
-    EXPECT_EQ(explorerProgramPath(L"C:\\Windows", small, 24), 0);
-}
-
 TEST(ExplorerRaise, MinimizedWindowsAreRestoredWithoutActivation)
 {
     for (unsigned state = 0; state <= 11; ++state) {

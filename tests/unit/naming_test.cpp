@@ -210,35 +210,6 @@ TEST(NamingWorkedExamples, FreeTextsStayWhenTheirSideAddsNothing)
                            temp / L"abreport_c.txt"));
 }
 
-TEST(NamingFreeTexts, TheFirstTextWithCharactersANameMayNotHoldIsNamed)
-{
-    struct Case {
-        const char* label;
-        void (*adjust)(SettingsRecord*);
-        const wchar_t* key;          // nullptr when every text may be used
-        const wchar_t* characters;
-    } cases[] = {
-        {"defaults", [](SettingsRecord*) {}, nullptr, L""},
-        {"dots and blanks are fine", [](SettingsRecord* s) { wcscpy(s->prefixAft2, L" v1.2 (old)"); }, nullptr, L""},
-        {"path up and out", [](SettingsRecord* s) { wcscpy(s->prefixAft1, L"\\..\\..\\esc"); }, L"PrefixAft1", L"\\ "},
-        {"stream", [](SettingsRecord* s) { wcscpy(s->prefixAft2, L":hidden"); }, L"PrefixAft2", L": "},
-        {"the first in the name's order", [](SettingsRecord* s) {
-             wcscpy(s->prefixBef2, L"a/b?");
-             wcscpy(s->prefixBef1, L"<tab>\t");
-         }, L"PrefixBef1", L"< > \\t "},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.label);
-        std::unique_ptr<SettingsRecord> settings = defaultNaming();
-        c.adjust(settings.get());
-        UnusableFreeText found;
-        EXPECT_EQ(c.key ? -1 : 0, findUnusableFreeText(settings.get(), &found));
-        if (!c.key) continue;
-        EXPECT_STREQ(c.key, found.key);
-        EXPECT_STREQ(c.characters, found.characters);
-    }
-}
-
 TEST(NamingSerialScan, EntryNameRule)
 {
     struct Row { const wchar_t* name; const wchar_t* prefix; const wchar_t* suffix; int zero;
