@@ -134,6 +134,10 @@ void deriveFolderKey(const wchar_t* programFolder, wchar_t* folderKey, size_t ke
     removeTrailingBackslash(folder);
     wchar_t name[kSettingsPathChars];
     copyText(name, kSettingsPathChars, lastComponent(folder));
+    // A program folder at a drive root ("E:\", a USB stick) has no name of its own: its drive
+    // letter stands for it, since "e:" cannot be part of a folder name.
+    size_t nameLength = wcslen(name);
+    if (nameLength == 2 && name[1] == L':') name[1] = L'\0';
     CharLowerBuffW(name, static_cast<DWORD>(wcslen(name)));
 
     size_t length = wcslen(name);
@@ -167,13 +171,16 @@ int locateSettingsIn(const wchar_t* programFolder, const wchar_t* appDataFolder,
     wchar_t key[kSettingsPathChars];
     deriveFolderKey(l.programFolder, key, kSettingsPathChars, l.folderKeyText, kPathChars);
 
-    if (!joinText(l.backupIniPath, kPathChars, l.programFolder, kBackupIniName) ||
-        !joinText(l.debugLogPath, kPathChars, l.programFolder, kDebugLogName))
-        return -1;
+    // The companions beside the programs and the settings below the application-data folder
+    // are computed apart: a program folder too long for "tazu_debug.log" must not cost the
+    // settings file. A path that does not fit stays empty.
+    int rc = 0;
+    if (!joinText(l.backupIniPath, kPathChars, l.programFolder, kBackupIniName)) rc = -1;
+    if (!joinText(l.debugLogPath, kPathChars, l.programFolder, kDebugLogName)) rc = -1;
 
     // Without an application-data folder the settings paths stay empty: defaults are used and
     // nothing is written.
-    if (!appDataFolder || !appDataFolder[0]) return 0;
+    if (!appDataFolder || !appDataFolder[0]) return rc;
     wchar_t appData[kSettingsPathChars];
     if (copyText(appData, kSettingsPathChars, appDataFolder) != 0 ||
         addTrailingBackslash(appData, kSettingsPathChars) != 0 ||
@@ -184,7 +191,7 @@ int locateSettingsIn(const wchar_t* programFolder, const wchar_t* appDataFolder,
         l.settingsFolder[0] = l.iniPath[0] = l.tempIniPath[0] = L'\0';
         return -1;
     }
-    return 0;
+    return rc;
 }
 
 int locateSettings()
@@ -322,7 +329,8 @@ int prepareSettingsIn(const SettingsLocation* location, SettingsRecord* record)
     // First start for this user: defaults, written out and kept beside the programs as well.
     readSettingsFile(location->iniPath, record);
     saveSettingsIn(location, record);
-    if (location->iniPath[0]) CopyFileW(location->iniPath, location->backupIniPath, FALSE);
+    if (location->iniPath[0] && location->backupIniPath[0])
+        CopyFileW(location->iniPath, location->backupIniPath, FALSE);
     return 0;
 }
 

@@ -57,12 +57,14 @@ extern SettingsRecord g_settings;
 extern SettingsLocation g_settingsLocation;
 
 // Folder key of a program folder (trailing backslash ignored): "tazu", "tazu_<rest>" or
-// "tazu_<name>", lower-cased. derivedText receives the part after "tazu_" (empty for "tazu").
+// "tazu_<name>", lower-cased; a drive root ("E:\") is named by its letter ("tazu_e").
+// derivedText receives the part after "tazu_" (empty for "tazu").
 void deriveFolderKey(const wchar_t* programFolder, wchar_t* folderKey, size_t keyCapacity,
                      wchar_t* derivedText, size_t derivedCapacity);
 
 // Fills a location from a program folder and the roaming application-data folder (either may
-// come without trailing backslash). Pure text; returns 0, or -1 when a path does not fit.
+// come without trailing backslash). Pure text; returns 0, or -1 when a path does not fit (that
+// path is then empty; the others are still filled).
 int locateSettingsIn(const wchar_t* programFolder, const wchar_t* appDataFolder,
                      SettingsLocation* location);
 

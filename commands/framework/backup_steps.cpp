@@ -9,6 +9,7 @@
 #include <wchar.h>
 
 #include "command_texts.h"
+#include "copied_tree.h"
 #include "errors.h"
 #include "framework.h"
 #include "message_box.h"
@@ -18,7 +19,11 @@
 
 namespace {
 
+// Item and destination paths are plain paths; room for a full form of either.
+constexpr size_t kComparedPathChars = 2 * kPathChars;
+
 BeforeOperationHook g_beforeOperation;
+ShellOperationCall g_shellOperation = SHFileOperationW;
 
 UiLanguage language()
 {
@@ -26,10 +31,38 @@ UiLanguage language()
 }
 
 // Windows names never hold wildcards; a path with one would make the existence check and the
-// shell copy act on whatever matches it.
+// shell copy act on whatever matches it. Besides "*" and "?", the directory search reads "<",
+// ">" and '"' as wildcards too.
 bool hasWildcard(const wchar_t* path)
 {
-    return wcspbrk(path, L"*?") != nullptr;
+    return wcspbrk(path, L"*?<>\"") != nullptr;
+}
+
+bool isDriveLetter(wchar_t c)
+{
+    return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z');
+}
+
+// The path with trailing backslashes removed into out; false when it does not fit.
+bool withoutTrailingBackslashes(const wchar_t* path, wchar_t* out, size_t capacity)
+{
+    if (copyText(out, capacity, path) != 0) return false;
+    size_t length = wcslen(out);
+    while (length > 0 && out[length - 1] == L'\\') out[--length] = L'\0';
+    return true;
+}
+
+// Full path of a folder or item for comparisons, with its long names where it exists.
+void comparisonPath(const wchar_t* path, wchar_t* out, size_t capacity)
+{
+    wchar_t full[kComparedPathChars];
+    DWORD length = GetFullPathNameW(path, kComparedPathChars, full, nullptr);
+    if (length == 0 || length >= kComparedPathChars) {
+        copyText(out, capacity, path);
+        return;
+    }
+    length = GetLongPathNameW(full, out, static_cast<DWORD>(capacity));
+    if (length == 0 || length >= capacity) copyText(out, capacity, full);
 }
 
 int CALLBACK browseCallback(HWND dialog, UINT message, LPARAM, LPARAM data)
@@ -65,10 +98,11 @@ void shellPathList(wchar_t* out, size_t capacity, const wchar_t* path)
 
 int shellFileOperation(UINT operation, const wchar_t* from, const wchar_t* to, FILEOP_FLAGS flags)
 {
-    wchar_t fromList[kPathChars + 1];
-    wchar_t toList[kPathChars + 1];
-    shellPathList(fromList, kPathChars + 1, from);
-    shellPathList(toList, kPathChars + 1, to ? to : L"");
+    // Room for a path, a "\*" after it and the list's second terminator.
+    wchar_t fromList[kPathChars + 3];
+    wchar_t toList[kPathChars + 3];
+    shellPathList(fromList, kPathChars + 3, from);
+    shellPathList(toList, kPathChars + 3, to ? to : L"");
 
     SHFILEOPSTRUCTW request;
     memset(&request, 0, sizeof request);
@@ -77,7 +111,9 @@ int shellFileOperation(UINT operation, const wchar_t* from, const wchar_t* to, F
     request.pFrom = fromList;
     request.pTo = to ? toList : nullptr;
     request.fFlags = flags;
-    return SHFileOperationW(&request) == 0 ? 0 : -1;
+    if (g_shellOperation(&request) != 0) return -1;
+    // A cancel, or a part the user chose to skip, can come back as success.
+    return request.fAnyOperationsAborted ? -1 : 0;
 }
 
 int composeFreeNewPath(BackupItem* item, OutputKind output, wchar_t* newPath, size_t capacity)
@@ -101,9 +137,75 @@ void setBeforeOperationHook(BeforeOperationHook hook)
     g_beforeOperation = hook;
 }
 
+void setShellOperationCall(ShellOperationCall call)
+{
+    g_shellOperation = call ? call : SHFileOperationW;
+}
+
+bool isRootPath(const wchar_t* path)
+{
+    if (!path || !path[0]) return false;
+    wchar_t text[kComparedPathChars];
+    if (!withoutTrailingBackslashes(path, text, kComparedPathChars)) return false;
+    // Nothing but backslashes: the root of the current drive.
+    if (!text[0]) return true;
+
+    const wchar_t* rest = text;
+    bool unc = false;
+    if (wcsncmp(rest, L"\\\\?\\", 4) == 0 || wcsncmp(rest, L"\\\\.\\", 4) == 0) {
+        rest += 4;
+        if (_wcsnicmp(rest, L"UNC\\", 4) == 0) {
+            rest += 4;
+            unc = true;
+        }
+    } else if (rest[0] == L'\\' && rest[1] == L'\\') {
+        rest += 2;
+        unc = true;
+    }
+    if (unc) {
+        // Server, or server and share, without anything below them.
+        const wchar_t* slash = wcschr(rest, L'\\');
+        return !slash || !wcschr(slash + 1, L'\\');
+    }
+    return wcslen(rest) == 2 && isDriveLetter(rest[0]) && rest[1] == L':';
+}
+
+bool isWithinFolder(const wchar_t* path, const wchar_t* folder)
+{
+    wchar_t inner[kComparedPathChars];
+    wchar_t outer[kComparedPathChars];
+    if (!withoutTrailingBackslashes(path, inner, kComparedPathChars) ||
+        !withoutTrailingBackslashes(folder, outer, kComparedPathChars) || !outer[0])
+        return false;
+    size_t outerLength = wcslen(outer);
+    size_t innerLength = wcslen(inner);
+    if (innerLength < outerLength) return false;
+    if (innerLength > outerLength && inner[outerLength] != L'\\') return false;
+    return CompareStringOrdinal(inner, static_cast<int>(outerLength), outer, static_cast<int>(outerLength), TRUE) ==
+           CSTR_EQUAL;
+}
+
+int refuseDestinationInsideItem(const BackupItem* item, const wchar_t* destinationFolder)
+{
+    if (item->output != OutputCopyOrRename || item->kind != ItemFolder) return PassGoOn;
+    wchar_t destination[kComparedPathChars];
+    wchar_t itemPath[kComparedPathChars];
+    comparisonPath(destinationFolder, destination, kComparedPathChars);
+    comparisonPath(item->path, itemPath, kComparedPathChars);
+    if (!isWithinFolder(destination, itemPath)) return PassGoOn;
+    showMessageF(MB_ICONERROR, language(), kDestinationInsideItemText, destinationFolder, item->path);
+    return PassFail;
+}
+
 int beginBackupItem(const wchar_t* itemPath, BackupItem* item)
 {
     memset(item, 0, sizeof *item);
+    // A drive root or a share would lose its meaning with its backslash ("C:" is the current
+    // folder of drive C), and it is never an item to back up, zip or rename.
+    if (itemPath && isRootPath(itemPath)) {
+        showMessageF(MB_ICONERROR, language(), kItemNotFoundText, itemPath);
+        return -1;
+    }
     copyText(item->path, kPathChars, itemPath ? itemPath : L"");
     removeTrailingBackslash(item->path);
 
@@ -227,28 +329,23 @@ int writeTest(const wchar_t* newPath, ItemKind kind, const wchar_t* destinationF
     if (capacity) errorText[0] = L'\0';
     // Never create and then remove something under a name that is already in use.
     if (pathExists(newPath)) return kNewPathTaken;
-    if (kind == ItemFolder) {
-        int code = makeFolder(newPath);
-        if (code != 0) {
-            ErrorCodeText(static_cast<DWORD>(code), language(), errorText, capacity);
-            return -1;
-        }
-        RemoveDirectoryW(newPath);
-        return 0;
-    }
     int code = makeFolder(destinationFolder);
     if (code != 0) {
         ErrorCodeText(static_cast<DWORD>(code), language(), errorText, capacity);
         return -1;
     }
-    HANDLE file = CreateFileW(newPath, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-    DWORD error = GetLastError();
-    if (file == INVALID_HANDLE_VALUE) {
-        SystemErrorText(error, language(), errorText, capacity);
-        return -1;
+    int claimed = claimNewPath(newPath, kind, errorText, capacity);
+    if (claimed == kNewPathTaken) return kNewPathTaken;
+    if (claimed != 0) return -1;
+    // Made by the create call above, so it is this test's to remove.
+    if (kind == ItemFolder) {
+        wchar_t folder[kPathChars];
+        copyText(folder, kPathChars, newPath);
+        removeTrailingBackslash(folder);
+        RemoveDirectoryW(folder);
+    } else {
+        DeleteFileW(newPath);
     }
-    CloseHandle(file);
-    DeleteFileW(newPath);
     return 0;
 }
 
@@ -269,6 +366,7 @@ int reselectAfterFailedWriteTest(const wchar_t* errorText, const wchar_t* newPat
 int runBackupLoop(BackupItem* item, DestinationRule destination, OutputKind output, ItemOperation operation)
 {
     const ItemKind writeKind = output == OutputArchive ? ItemFile : item->kind;
+    item->output = output;
     for (;;) {
         memset(&item->parts, 0, sizeof item->parts);
         if (splitPath(item->path, item->kind == ItemFolder, &item->parts) != 0) {
@@ -279,6 +377,7 @@ int runBackupLoop(BackupItem* item, DestinationRule destination, OutputKind outp
         int step = destination(item);
         if (step == PassAgain) continue;
         if (step != PassGoOn) return -1;
+        if (refuseDestinationInsideItem(item, g_run.destinationFolder) != PassGoOn) return -1;
 
         wchar_t newPath[kComposedPathChars];
         step = composeFreeNewPath(item, output, newPath, kComposedPathChars);
@@ -303,17 +402,104 @@ int runBackupLoop(BackupItem* item, DestinationRule destination, OutputKind outp
             if (collisionOrFail(item, newPath) == PassFail) return -1;
             continue;
         }
+        if (result == kNewPathNotWritable) {
+            if (reselectAfterFailedWriteTest(item->errorText, newPath) == PassFail) return -1;
+            continue;
+        }
         return result == 0 ? 0 : -1;
     }
 }
 
-int copyToNewPath(const BackupItem* item, const wchar_t* newPath)
+int claimNewPath(const wchar_t* newPath, ItemKind kind, wchar_t* errorText, size_t capacity)
 {
-    if (pathExists(newPath)) return kNewPathTaken;
-    if (shellFileOperation(FO_COPY, item->path, newPath, FOF_ALLOWUNDO) == 0) return 0;
-    // The path was free when the copy began, so whatever lies there now is the failed copy's.
-    if (pathExists(newPath)) shellFileOperation(FO_DELETE, newPath, nullptr, FOF_NOCONFIRMATION);
+    if (capacity) errorText[0] = L'\0';
+    DWORD error = 0;
+    if (kind == ItemFolder) {
+        wchar_t folder[kPathChars];
+        copyText(folder, kPathChars, newPath);
+        removeTrailingBackslash(folder);
+        if (CreateDirectoryW(folder, nullptr)) return 0;
+        error = GetLastError();
+        if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS) return kNewPathTaken;
+        ErrorCodeText(error, language(), errorText, capacity);
+        return kNewPathNotWritable;
+    }
+    HANDLE file = CreateFileW(newPath, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+        CloseHandle(file);
+        return 0;
+    }
+    error = GetLastError();
+    if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) return kNewPathTaken;
+    SystemErrorText(error, language(), errorText, capacity);
+    return kNewPathNotWritable;
+}
+
+namespace {
+
+// Whether a folder holds anything besides "." and "..".
+bool folderHasEntries(const wchar_t* folder)
+{
+    wchar_t pattern[kPathChars + 2];
+    if (_snwprintf(pattern, kPathChars + 2, L"%s\\*", folder) < 0) return true;
+    pattern[kPathChars + 1] = L'\0';
+    WIN32_FIND_DATAW entry;
+    HANDLE search = FindFirstFileW(pattern, &entry);
+    if (search == INVALID_HANDLE_VALUE) return GetLastError() != ERROR_FILE_NOT_FOUND;
+    bool any = false;
+    do {
+        any = wcscmp(entry.cFileName, L".") != 0 && wcscmp(entry.cFileName, L"..") != 0;
+    } while (!any && FindNextFileW(search, &entry));
+    FindClose(search);
+    return any;
+}
+
+// The shell copy into the claimed new path: a file over its own empty claim (no question to
+// replace it, it is this run's), a folder's contents into its claimed folder.
+int copyIntoClaim(const BackupItem* item, const wchar_t* newPath)
+{
+    if (item->kind == ItemFile) return shellFileOperation(FO_COPY, item->path, newPath, FOF_ALLOWUNDO | FOF_NOCONFIRMATION);
+    if (folderHasEntries(item->path)) {
+        wchar_t contents[kPathChars + 2];
+        _snwprintf(contents, kPathChars + 2, L"%s\\*", item->path);
+        contents[kPathChars + 1] = L'\0';
+        if (shellFileOperation(FO_COPY, contents, newPath, FOF_ALLOWUNDO) != 0) return -1;
+    }
+    // The claimed folder is new: give it the item's own attributes, as a copy of the folder has.
+    const DWORD kept = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                       FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+    if (item->entry.dwFileAttributes & kept) {
+        wchar_t folder[kPathChars];
+        copyText(folder, kPathChars, newPath);
+        removeTrailingBackslash(folder);
+        SetFileAttributesW(folder, item->entry.dwFileAttributes & kept);
+    }
+    return 0;
+}
+
+}  // namespace
+
+int copyToNewPath(BackupItem* item, const wchar_t* newPath)
+{
+    int claimed = claimNewPath(newPath, item->kind, item->errorText, kErrorTextChars);
+    if (claimed != 0) return claimed;
+
+    int result = copyIntoClaim(item, newPath);
+    wchar_t difference[kPathChars + kPathChars];
+    bool incomplete = result == 0 && compareCopiedTree(item->path, newPath, difference, kPathChars + kPathChars) != CopyComplete;
+    if (result == 0 && !incomplete) return 0;
+
+    // The new path was claimed by this run, so what lies there now is this run's failed copy.
+    shellFileOperation(FO_DELETE, newPath, nullptr, FOF_NOCONFIRMATION);
+    if (incomplete) showMessageF(MB_ICONERROR, language(), kCopyIncompleteText, difference);
     return -1;
+}
+
+int renameToNewPath(const BackupItem* item, const wchar_t* newPath)
+{
+    if (shellFileOperation(FO_RENAME, item->path, newPath, FOF_ALLOWUNDO) != 0) return -1;
+    // A rename that the user declined can still come back as success.
+    return pathExists(newPath) ? 0 : -1;
 }
 
 void checkVirtualStore(const wchar_t* newFilePath)

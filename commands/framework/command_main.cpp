@@ -12,6 +12,7 @@
 #include "handoff.h"
 #include "language.h"
 #include "message_box.h"
+#include "naming.h"
 #include "paths.h"
 #include "resource_ids.h"
 #include "result_window.h"
@@ -132,14 +133,24 @@ DWORD WINAPI workerMain(void* argument)
     clearPerRunState();
     setRunState(Running);
 
-    TailWalk walk;
-    walkCommandTail(tail, handOneItem, const_cast<CommandProgram*>(g_program), &walk);
-    if (walk.pathTooLong) {
-        showMessageF(MB_ICONERROR, g_settings.language,
-                     walk.tooLongWasQuoted ? kQuotedPathTooLongText : kUnquotedPathTooLongText,
-                     static_cast<int>(kCommandPathLimit), walk.collected);
+    int result = 0;
+    // A hand-edited free text with path characters would put the backups elsewhere or into a
+    // stream: refused before any item is touched.
+    UnusableFreeText unusable;
+    if (findUnusableFreeText(&g_settings, &unusable) != 0) {
+        showMessageF(MB_ICONERROR, g_settings.language, kFreeTextCharactersText, unusable.key, unusable.characters,
+                     unusable.text);
+        result = -1;
+    } else {
+        TailWalk walk;
+        walkCommandTail(tail, handOneItem, const_cast<CommandProgram*>(g_program), &walk);
+        if (walk.pathTooLong) {
+            showMessageF(MB_ICONERROR, g_settings.language,
+                         walk.tooLongWasQuoted ? kQuotedPathTooLongText : kUnquotedPathTooLongText,
+                         static_cast<int>(kCommandPathLimit), walk.collected);
+        }
+        result = walk.result;
     }
-    int result = walk.result;
 
     if (!g_resultWindow && g_mainWindow) SendMessageW(g_mainWindow, WM_DESTROY, 0, 0);
 

@@ -42,6 +42,18 @@ const BilingualText kFolderDoesNotExistText = {
     L"選択したフォルダは存在しません。",
     L"Selected folder does not exist.",
 };
+const BilingualText kCopyIncompleteText = {
+    L"バックアップを完全に作成できませんでした。\nコピーに無いか途中で切れているファイル又はフォルダ:\n\n%s",
+    L"Could not back up completely.\nThis file or folder is missing or cut short in the copy:\n\n%s",
+};
+const BilingualText kDestinationInsideItemText = {
+    L"バックアップ先がバックアップするフォルダの中にあります。\nフォルダの外をバックアップ先にしてください。\n\n%s\n\n%s",
+    L"The backup destination lies inside the folder to back up.\nPlease choose a destination outside it.\n\n%s\n\n%s",
+};
+const BilingualText kFreeTextCharactersText = {
+    L"設定「%s」にファイル名に使用できない文字が含まれています。\nTazuSettingで修正してください。\n\nNG : %s\n\n%s",
+    L"The setting \"%s\" holds characters that can not be used in a file name.\nPlease correct it in TazuSetting.\n\nNG : %s\n\n%s",
+};
 
 const BilingualText kQuitQuestionText = {
     L"終了してよろしいですか?",

@@ -18,6 +18,9 @@ extern const BilingualText kFolderNotCreatedText;         // error text, folder 
 extern const BilingualText kCanNotBackupText;             // error text, new path
 extern const BilingualText kBrowseTitleText;
 extern const BilingualText kFolderDoesNotExistText;
+extern const BilingualText kCopyIncompleteText;           // first missing or short entry
+extern const BilingualText kDestinationInsideItemText;    // destination folder, item path
+extern const BilingualText kFreeTextCharactersText;       // setting, forbidden characters, its text
 
 // Result window.
 extern const BilingualText kQuitQuestionText;

@@ -17,8 +17,8 @@ namespace {
 constexpr int kListGrowth = 256;
 constexpr int kWindowWaitRounds = 101;
 constexpr DWORD kWindowWaitMilliseconds = 100;
-// "/select," and a folder path plus an item name of at most 259 characters each.
-constexpr size_t kSelectParameterChars = 8 + 2 * MAX_PATH;
+// "/select,", a folder path plus an item name of at most 259 characters each, two quotes.
+constexpr size_t kSelectParameterChars = 8 + 2 * MAX_PATH + 2;
 
 void startWithShell(const wchar_t* program, const wchar_t* parameters)
 {
@@ -188,7 +188,12 @@ void OpenFolderAndSelect(const wchar_t* folder, const wchar_t* itemName)
 
     wchar_t parameters[kSelectParameterChars];
     if (selectParameter(folder, itemName, parameters, kSelectParameterChars) != 0) return;
-    g_explorerStart(L"explorer.exe", parameters);
+    wchar_t windowsFolder[MAX_PATH];
+    wchar_t program[MAX_PATH + 16];
+    UINT windowsLength = GetWindowsDirectoryW(windowsFolder, MAX_PATH);
+    if (windowsLength == 0 || windowsLength >= MAX_PATH) return;
+    if (explorerProgramPath(windowsFolder, program, MAX_PATH + 16) != 0) return;
+    g_explorerStart(program, parameters);
 
     for (int round = 0; round < kWindowWaitRounds; ++round) {
         g_explorerPause(kWindowWaitMilliseconds);

@@ -10,6 +10,7 @@ const wchar_t kFilePrefix[] = L"file:";
 const wchar_t kLocalFilePrefix[] = L"file:///";
 const wchar_t kLocalHostPrefix[] = L"//localhost/";
 const wchar_t kSelectPrefix[] = L"/select,";
+const wchar_t kExplorerProgram[] = L"explorer.exe";
 
 int hexValue(wchar_t c)
 {
@@ -58,11 +59,22 @@ int percentDecode(const wchar_t* text, wchar_t* out, size_t capacity)
             // The escape takes the next two characters, but never reads past the end: a "%"
             // with a single character after it decodes that one.
             unsigned value = 0;
+            int digits = 0;
             bool inDigits = true;
             for (int i = 0; i < 2 && *p; ++i, ++p) {
                 int digit = inDigits ? hexValue(*p) : -1;
-                if (digit < 0) inDigits = false;
-                else value = value * 16 + static_cast<unsigned>(digit);
+                if (digit < 0) {
+                    inDigits = false;
+                } else {
+                    value = value * 16 + static_cast<unsigned>(digit);
+                    ++digits;
+                }
+            }
+            // No hexadecimal digit ("%zz") or a zero character ("%00") would cut the path short
+            // and name another folder: not a location that can be named.
+            if (digits == 0 || value == 0) {
+                out[0] = L'\0';
+                return -1;
             }
             c = static_cast<wchar_t>(value);
         }
@@ -127,10 +139,26 @@ int selectParameter(const wchar_t* folder, const wchar_t* itemName, wchar_t* out
     size_t used = 0;
     size_t folderLength = wcslen(folder);
     int rc = appendText(out, capacity, &used, kSelectPrefix);
+    if (rc == 0) rc = appendText(out, capacity, &used, L"\"");
     if (rc == 0) rc = appendText(out, capacity, &used, folder);
     if (rc == 0 && (folderLength == 0 || folder[folderLength - 1] != L'\\'))
         rc = appendText(out, capacity, &used, L"\\");
     if (rc == 0) rc = appendText(out, capacity, &used, itemName);
+    if (rc == 0) rc = appendText(out, capacity, &used, L"\"");
+    if (rc != 0) out[0] = L'\0';
+    return rc;
+}
+
+int explorerProgramPath(const wchar_t* windowsFolder, wchar_t* out, size_t capacity)
+{
+    if (capacity == 0) return -1;
+    out[0] = L'\0';
+    size_t folderLength = wcslen(windowsFolder);
+    if (folderLength == 0) return -1;
+    size_t used = 0;
+    int rc = appendText(out, capacity, &used, windowsFolder);
+    if (rc == 0 && windowsFolder[folderLength - 1] != L'\\') rc = appendText(out, capacity, &used, L"\\");
+    if (rc == 0) rc = appendText(out, capacity, &used, kExplorerProgram);
     if (rc != 0) out[0] = L'\0';
     return rc;
 }

@@ -53,6 +53,11 @@ int runPreBackupHandoff(void* mainWindow)
         showStartFailure();
         return -1;
     }
+    // Names held by another process: its answer could be anything, so the run does not start.
+    if (rc == kExchangeNamesTaken) {
+        showStartFailure();
+        return Cancel;
+    }
     if (rc != 0) return -1;
 
     g_handoffAnswer = answer;

@@ -36,8 +36,16 @@ void closeObjects(HandoffObjects* objects)
     *objects = HandoffObjects{};
 }
 
+// Whether a create call opened an object that existed before it: another process holds the
+// name, so whatever it writes or signals there cannot be trusted.
+bool openedExisting(HANDLE object)
+{
+    return object && GetLastError() == ERROR_ALREADY_EXISTS;
+}
+
 // Block and events with a security descriptor without access list, so that the settings
-// program can open them whatever its token.
+// program can open them whatever its token. Returns 0, kExchangeObjectsFailed or
+// kExchangeNamesTaken (nothing of the other process's objects is changed).
 int createObjects(const wchar_t* key, HandoffObjects* objects)
 {
     *objects = HandoffObjects{};
@@ -55,6 +63,10 @@ int createObjects(const wchar_t* key, HandoffObjects* objects)
 
     objects->block = CreateFileMappingW(INVALID_HANDLE_VALUE, &attributes, PAGE_READWRITE, 0,
                                         kHandoffBlockBytes, key);
+    if (openedExisting(objects->block)) {
+        closeObjects(objects);
+        return kExchangeNamesTaken;
+    }
     if (!objects->block) return -1;
     void* view = MapViewOfFile(objects->block, FILE_MAP_WRITE, 0, 0, kHandoffBlockBytes);
     if (!view) {
@@ -65,10 +77,14 @@ int createObjects(const wchar_t* key, HandoffObjects* objects)
     UnmapViewOfFile(view);
 
     objects->ready = CreateEventW(&attributes, TRUE, FALSE, readyName);
-    if (objects->ready) objects->taken = CreateEventW(&attributes, TRUE, FALSE, takenName);
-    if (!objects->ready || !objects->taken) {
+    bool taken = openedExisting(objects->ready);
+    if (objects->ready && !taken) {
+        objects->taken = CreateEventW(&attributes, TRUE, FALSE, takenName);
+        taken = openedExisting(objects->taken);
+    }
+    if (taken || !objects->ready || !objects->taken) {
         closeObjects(objects);
-        return -1;
+        return taken ? kExchangeNamesTaken : -1;
     }
     return 0;
 }
@@ -108,7 +124,9 @@ int runHandoffExchange(const wchar_t* settingsProgram, const wchar_t* key, HWND 
 {
     *answer = 0;
     HandoffObjects objects;
-    if (createObjects(key, &objects) != 0) return kExchangeObjectsFailed;
+    int created = createObjects(key, &objects);
+    if (created == kExchangeNamesTaken) return kExchangeNamesTaken;
+    if (created != 0) return kExchangeObjectsFailed;
 
     wchar_t parameters[kParameterChars];
     _snwprintf(parameters, kParameterChars - 1, L"/k %s", key);

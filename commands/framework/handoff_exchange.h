@@ -15,6 +15,8 @@ int buildHandoffKey(const wchar_t* folderKeyText, uintptr_t mainWindow, wchar_t*
 // Results of runHandoffExchange besides 0 (answer known).
 constexpr int kExchangeObjectsFailed = -1;   // the block or an event could not be created
 constexpr int kExchangeStartFailed = -2;     // the settings program could not be started
+constexpr int kExchangeNamesTaken = -3;      // the block or an event existed already: another
+                                             // process holds the name; nothing was started
 
 // Creates the block and the events for `key`, starts `settingsProgram` with "/k <key>" (owner
 // `owner`), waits for the answer or the end of the program, reads the answer, lets the program

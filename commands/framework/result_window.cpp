@@ -353,7 +353,8 @@ void deleteResultBrushes()
 
 int createResultWindow(HINSTANCE instance)
 {
-    g_autoCloseSwitch = g_settings.autoClose;
+    // Like every other switch of the settings, only 1 turns it on.
+    g_autoCloseSwitch = g_settings.autoClose == 1 ? 1 : 0;
     g_finished = false;
     g_statusShown = nullptr;
     HWND window = CreateDialogParamW(instance, MAKEINTRESOURCEW(IDD_RESULT), nullptr, resultDialogProc, 0);

@@ -378,3 +378,27 @@ void showSerialOverflowMessage(UiLanguage language)
 {
     showMessageF(MB_ICONERROR, language, kSerialOverflowText, kMaxSerial);
 }
+
+int findUnusableFreeText(const SettingsRecord* settings, UnusableFreeText* found)
+{
+    const struct {
+        const wchar_t* key;
+        const wchar_t* text;
+    } texts[] = {
+        {L"PrefixBef1", settings->prefixBef1},
+        {L"PrefixBef2", settings->prefixBef2},
+        {L"PrefixAft1", settings->prefixAft1},
+        {L"PrefixAft2", settings->prefixAft2},
+    };
+    for (const auto& freeText : texts) {
+        if (listForbiddenCharacters(freeText.text, NamePartCharacters, found->characters, kForbiddenListChars) == 0)
+            continue;
+        found->key = freeText.key;
+        found->text = freeText.text;
+        return -1;
+    }
+    found->key = nullptr;
+    found->text = nullptr;
+    found->characters[0] = L'\0';
+    return 0;
+}

@@ -6,6 +6,7 @@
 #include <stddef.h>
 #include <windows.h>
 #include "language.h"
+#include "name_characters.h"
 #include "paths.h"
 #include "settings.h"
 
@@ -99,6 +100,22 @@ int makeAddedStrings(const wchar_t* destFolder, const PathParts* parts, ItemKind
 int composeBackupPath(const wchar_t* destFolder, const PathParts* parts, ItemKind item,
                       OutputKind output, const SettingsRecord* settings, wchar_t* out,
                       size_t capacity, size_t* fullLength = nullptr);
+
+// ---- Free texts ---------------------------------------------------------------------------
+
+// A free text that a name may not hold: the key of its setting, its text, and the list of the
+// forbidden characters found in it.
+struct UnusableFreeText {
+    const wchar_t* key;       // "PrefixBef1", "PrefixBef2", "PrefixAft1" or "PrefixAft2"
+    const wchar_t* text;      // the setting's text in the record
+    wchar_t characters[kForbiddenListChars];
+};
+
+// Checks the four free texts, in the order of the name (PrefixBef1, PrefixBef2, PrefixAft1,
+// PrefixAft2), with the settings program's rule for a part of a file name: a hand-edited
+// "\..\..\x" would place the backup folders away, a ":" would name a stream. Returns 0 when all
+// may be used, else -1 with the first one that may not.
+int findUnusableFreeText(const SettingsRecord* settings, UnusableFreeText* found);
 
 // ---- Length check, collision rule and messages ---------------------------------------------
 

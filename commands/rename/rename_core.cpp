@@ -28,7 +28,7 @@ int RunCoreAction(const wchar_t* itemPath)
         if (step != PassGoOn) return -1;
 
         // The shell shows its own confirmations and errors; the rename can be undone.
-        if (shellFileOperation(FO_RENAME, item.path, newPath, FOF_ALLOWUNDO) != 0) return -1;
+        if (renameToNewPath(&item, newPath) != 0) return -1;
         if (item.kind == ItemFile) checkVirtualStore(newPath);
         return 0;
     }

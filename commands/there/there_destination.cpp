@@ -3,6 +3,7 @@
 #include "there_destination.h"
 
 #include <shlwapi.h>
+#include <wchar.h>
 
 #include "backup_steps.h"
 #include "command_texts.h"
@@ -13,31 +14,46 @@
 
 namespace {
 
+enum Decision { UsePath, AskForFolder, RefuseItem };
+
 // Whether this pass asks for a folder, and with which folder preselected.
-bool decideToAsk(wchar_t* initialFolder, size_t capacity)
+Decision decideToAsk(const BackupItem* item, wchar_t* initialFolder, size_t capacity)
 {
     if (g_settings.selDir == 1 || g_settings.path[0] == L'\0') {
         suggestedFolder(initialFolder, capacity);
-        return true;
+        return AskForFolder;
     }
-    if (PathIsDirectoryW(g_settings.path)) return false;
+    // A hand-edited "Path" too long for a folder path: creating it would make a chain of folders
+    // that no backup can use. Nothing is created; the message, then the dialog.
+    if (wcslen(g_settings.path) >= kPathChars) {
+        wchar_t errorText[kErrorTextChars];
+        ErrorCodeText(ERROR_FILENAME_EXCED_RANGE, g_settings.language, errorText, kErrorTextChars);
+        showMessageF(MB_ICONERROR, g_settings.language, kFolderNotCreatedText, errorText, g_settings.path);
+        suggestedFolder(initialFolder, capacity);
+        return AskForFolder;
+    }
+    // Refused before "Path" would be created inside the item.
+    if (refuseDestinationInsideItem(item, g_settings.path) != PassGoOn) return RefuseItem;
+    if (PathIsDirectoryW(g_settings.path)) return UsePath;
 
     int code = makeFolder(g_settings.path);
-    if (code == 0) return false;
+    if (code == 0) return UsePath;
     wchar_t errorText[kErrorTextChars];
     ErrorCodeText(static_cast<DWORD>(code), g_settings.language, errorText, kErrorTextChars);
     showMessageF(MB_ICONERROR, g_settings.language, kFolderNotCreatedText, errorText, g_settings.path);
     copyText(initialFolder, capacity, g_settings.path);
-    return true;
+    return AskForFolder;
 }
 
 } // namespace
 
-int destinationInBackupFolder(BackupItem*)
+int destinationInBackupFolder(BackupItem* item)
 {
     if (g_run.chosenFolder[0] == L'\0') {
         wchar_t initial[kFolderChars];
-        if (decideToAsk(initial, kFolderChars)) {
+        Decision decision = decideToAsk(item, initial, kFolderChars);
+        if (decision == RefuseItem) return PassFail;
+        if (decision == AskForFolder) {
             int step = askForChosenFolder(initial);
             if (step != PassGoOn) return step;
         }

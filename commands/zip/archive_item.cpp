@@ -83,8 +83,8 @@ int archiveItem(const wchar_t* itemPath, const wchar_t* archivePath,
     }
     int result = runArchiverCommand(&g_archiverCalls, utf8);
     if (result == 0) return 0;
+    if (result == kArchiverPathTaken) return kArchivePathTaken;
     if (result == kArchiverCancelled) return -1;
-    DeleteFileW(archivePath);
     showMessageF(MB_ICONERROR, language, kArchiveFailedText, static_cast<unsigned>(result), itemPath);
     return -1;
 }

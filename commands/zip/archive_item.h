@@ -14,6 +14,13 @@ constexpr size_t kUtf8CommandLineBytes = 1040;
 // Result codes of the library that the programs rely on.
 constexpr int kArchiverBusy = 0x801F;
 constexpr int kArchiverCancelled = 0x8020;
+// Something lay at the archive path when the library began or took it while the library worked:
+// the library never writes over it, so the archive path belongs to someone else.
+constexpr int kArchiverPathTaken = 0x8013;
+
+// What archiveItem returns when the library found the archive path taken: nothing was written
+// and no message shown; the caller composes a new name.
+constexpr int kArchivePathTaken = 1;
 // Busy answers are met with a 500 ms wait and a new call, at most 601 calls in all.
 constexpr int kArchiverMaxCalls = 601;
 constexpr DWORD kArchiverBusyWaitMs = 500;
@@ -45,9 +52,11 @@ extern ArchiverCalls g_archiverCalls;
 // library's last result: 0, kArchiverCancelled, kArchiverBusy after the last call, or an error.
 int runArchiverCommand(const ArchiverCalls* calls, const char* utf8CommandLine);
 
-// Archives an item into archivePath. Returns 0; or -1 after its message (UTF-8 conversion, or
-// a library failure: the archive path is then deleted and the message names the library's
-// code); a cancel in the library's window fails without a message and leaves the archive path.
+// Archives an item into archivePath. Returns 0; kArchivePathTaken without a message when the
+// library found the archive path taken; or -1 after its message (UTF-8 conversion, or a library
+// failure naming the library's code). The archive path is never deleted: the library writes
+// beside it and renames only a complete archive, so whatever lies there after a failure belongs
+// to another run. A cancel in the library's window fails without a message.
 int archiveItem(const wchar_t* itemPath, const wchar_t* archivePath,
                 const WIN32_FIND_DATAW* entry, UiLanguage language);
 

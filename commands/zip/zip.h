@@ -4,8 +4,9 @@
 #include "backup_steps.h"
 
 // Item operation of both programs: archives the item into the tested, free archive path.
-// Returns 0 or -1 (messages shown).
-int archiveToNewPath(const BackupItem* item, const wchar_t* newPath);
+// Returns 0, -1 (messages shown), or kNewPathTaken when the library found the archive path
+// taken by someone else, which the loop treats as a name collision.
+int archiveToNewPath(BackupItem* item, const wchar_t* newPath);
 
 // Core of both programs with the given destination rule: the archive form of the new name, the
 // write test in its file form on the archive path, archiveItem, and the virtual-store check

@@ -5,11 +5,13 @@
 #include "run_state.h"
 #include "settings.h"
 
-int archiveToNewPath(const BackupItem* item, const wchar_t* newPath)
+int archiveToNewPath(BackupItem* item, const wchar_t* newPath)
 {
-    // The loop has just found the archive path free (a taken one counts as a collision), so a
-    // failure's clean-up only ever deletes what the library left.
-    return archiveItem(item->path, newPath, &item->entry, g_settings.language);
+    // Taken by another run while the library worked (two items of the same name zipped into one
+    // folder in the same second): a name collision like any other, never a failure.
+    int result = archiveItem(item->path, newPath, &item->entry, g_settings.language);
+    if (result == kArchivePathTaken) return kNewPathTaken;
+    return result == 0 ? 0 : -1;
 }
 
 int runZipCore(const wchar_t* itemPath, DestinationRule destination)

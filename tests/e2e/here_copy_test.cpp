@@ -111,5 +111,42 @@ TEST_F(HereCopies, ACopyTheShellRefusesLeavesNothingAndFailsTheRun)
     EXPECT_EQ(1, fineCopies);
 }
 
+TEST_F(HereCopies, FreeTextsWithPathCharactersAreRefusedBeforeAnyWork)
+{
+    // Hand-edited settings: "\..\..\esc" would put the copy two folders above the item, ":"
+    // would write into a stream of the item's folder.
+    struct Case {
+        const char* label;
+        const wchar_t* lang;
+        const wchar_t* key;
+        const wchar_t* text;
+        std::wstring message;
+    } cases[] = {
+        {"leaves the item's folder", L"en", L"PrefixAft1", L"\\..\\..\\esc",
+         L"The setting \"PrefixAft1\" holds characters that can not be used in a file name.\n"
+         L"Please correct it in TazuSetting.\n\nNG : \\ \n\n\\..\\..\\esc"},
+        {"names a stream", L"ja", L"PrefixBef1", L"x:y",
+         L"\x8a2d\x5b9a\x300cPrefixBef1\x300d\x306b\x30d5\x30a1\x30a4\x30eb\x540d\x306b\x4f7f\x7528\x3067\x304d\x306a"
+         L"\x3044\x6587\x5b57\x304c\x542b\x307e\x308c\x3066\x3044\x307e\x3059\x3002\n"
+         L"TazuSetting\x3067\x4fee\x6b63\x3057\x3066\x304f\x3060\x3055\x3044\x3002\n\nNG : : \n\nx:y"},
+    };
+    std::wstring item = file(L"a\\b\\report.txt", "report");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        ASSERT_TRUE(settings(c.lang, 1, {{c.key, c.text}}));
+        auto before = snapshotTree(sandbox.root);
+
+        driver::Program* program = nullptr;
+        ASSERT_TRUE(start(inQuotes(item), &program));
+        EXPECT_TRUE(answerMessageBox(*program, kHereTitle, c.message, driver::IconError, IDOK));
+        HWND result = findResultWindow(*program);
+        EXPECT_TRUE(result);
+        EXPECT_TRUE(waitForStatus(result, L"Backup failed!", 15000));
+        EXPECT_TRUE(endsWith(*program, 0, 8000));
+        // Nothing written anywhere: not beside the item, not above it.
+        EXPECT_EQ(before, snapshotTree(sandbox.root));
+    }
+}
+
 }  // namespace
 }  // namespace e2e

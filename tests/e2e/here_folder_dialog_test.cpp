@@ -180,9 +180,11 @@ TEST_F(HereFolderDialog, AFailedWriteTestAsksForAnotherFolder)
 
 TEST_F(HereFolderDialog, AFailedWriteTestAndACancelledChoiceLeaveNothing)
 {
-    // A name that no folder takes: every write test fails.
-    ASSERT_TRUE(settings(L"ja", 1, {{L"PrefixAft1", L"|"}}));
-    std::wstring item = file(L"report.txt", "report");
+    // /proc takes no new files: every write test beside the item fails. ("Path" is left empty,
+    // so the dialog proposes the documents folder, which the cancel leaves alone.)
+    ASSERT_TRUE(settings(L"ja", 1, {{L"Path", L""}}));
+    const std::wstring item = L"Z:\\proc\\version";
+    auto before = snapshotTree(sandbox.root);
     driver::Program* program = nullptr;
     ASSERT_TRUE(start(inQuotes(item), &program));
     HWND box = driver::findMessageBox(program->id, 10000);
@@ -192,7 +194,7 @@ TEST_F(HereFolderDialog, AFailedWriteTestAndACancelledChoiceLeaveNothing)
     const std::wstring head = L"バックアップできません。\n\n0x";
     const std::wstring tail = L"\n\nバックアップ先のフォルダを選択して下さい。";
     EXPECT_EQ(head, info.text.substr(0, head.size())) << narrow(info.text);
-    EXPECT_NE(std::wstring::npos, info.text.find(L"\n" + sandbox.data + L"report|2")) << narrow(info.text);
+    EXPECT_NE(std::wstring::npos, info.text.find(L"\n" + item + L"_2")) << narrow(info.text);
     ASSERT_GT(info.text.size(), tail.size());
     EXPECT_EQ(tail, info.text.substr(info.text.size() - tail.size()));
     EXPECT_EQ(driver::IconWarning, info.icon);
@@ -205,7 +207,7 @@ TEST_F(HereFolderDialog, AFailedWriteTestAndACancelledChoiceLeaveNothing)
     ASSERT_TRUE(result);
     EXPECT_TRUE(waitForStatus(result, L"Backup failed!", 10000));
     EXPECT_TRUE(endsWith(*program, 0, 8000));
-    EXPECT_EQ((std::vector<std::wstring>{L"report.txt"}), listFolder(sandbox.data));
+    EXPECT_EQ(before, snapshotTree(sandbox.root));
 }
 
 }  // namespace

@@ -160,6 +160,26 @@ TEST_F(HereResultWindow, WithoutAutoCloseItWaitsForClose)
     EXPECT_EQ(before, after);
 }
 
+TEST_F(HereResultWindow, AutoCloseOtherThanOneIsOff)
+{
+    // Read as the other switches are read: only 1 turns it on.
+    std::wstring item = file(L"report.txt", "report");
+    for (const wchar_t* value : {L"2", L"-1"}) {
+        SCOPED_TRACE(narrow(value));
+        ASSERT_TRUE(writeSettings(sandbox, {{L"Lang", L"en"}, {L"AutoClose", value}}));
+        driver::Program* program = nullptr;
+        ASSERT_TRUE(start(inQuotes(item), &program));
+        HWND result = findResultWindow(*program);
+        ASSERT_TRUE(result);
+        EXPECT_EQ(L"Auto close:Off", driver::controlText(result, kSwitchId));
+        ASSERT_TRUE(waitForStatus(result, L"Success.", 10000));
+        HWND close = GetDlgItem(result, kCloseId);
+        ASSERT_TRUE(driver::waitUntil([&] { return driver::isVisible(close); }, 2000));
+        driver::click(close);
+        EXPECT_TRUE(endsWith(*program, 0, 5000));
+    }
+}
+
 TEST_F(HereResultWindow, SwitchedOffDuringTheRunItStaysAndTheSettingsKeepTheirValue)
 {
     ASSERT_TRUE(settings(L"en", 1));

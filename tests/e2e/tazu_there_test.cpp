@@ -138,6 +138,30 @@ TEST_F(ThereTest, PathOnADriveThatDoesNotExistGivesTheMessageThenTheDialog)
     EXPECT_EQ(chosen + L"\\", setting(L"Path"));
 }
 
+TEST_F(ThereTest, PathTooLongForAFolderGivesTheMessageAndCreatesNothing)
+{
+    // Hand-edited: longer than a folder path may be, within what the settings reader keeps.
+    const std::wstring first = sandbox.data + std::wstring(120, L'p');
+    const std::wstring tooLong = first + L"\\" + std::wstring(280 - first.size() - 2, L'q') + L"\\";
+    ASSERT_EQ(280u, tooLong.size());
+    ASSERT_TRUE(settings({{L"Path", tooLong}}));
+    std::wstring item = file(L"notes.txt", "notes");
+    auto before = snapshotTree(sandbox.data);
+
+    driver::Program* program = nullptr;
+    ASSERT_TRUE(start(inQuotes(item), &program));
+    EXPECT_TRUE(answerMessageBox(*program, kThereTitle,
+                                 L"Could not create backup destination folder.\n\n"
+                                 L"0x000000ce:The filename or extension is too long\n\n" + tooLong,
+                                 driver::IconError, IDOK));
+    HWND dialog = folderDialog(*program);
+    ASSERT_TRUE(dialog);
+    driver::pressButton(dialog, IDCANCEL);
+    EXPECT_TRUE(finishes(*program, L"Backup failed!"));
+    EXPECT_FALSE(exists(first));
+    EXPECT_EQ(before, snapshotTree(sandbox.data));
+}
+
 TEST_F(ThereTest, SelDirAsksWithPathPreselectedAndSavesTheNewChoice)
 {
     std::wstring usual = folder(L"usual");
@@ -220,13 +244,17 @@ TEST_F(ThereTest, OpenDirShowsTheCopySelectedInTheFileManagerAfterASuccessfulRun
     std::wstring others;
     // Only the file manager of this test's folder: other tests may start theirs meanwhile.
     std::wstring started = observe::endStartedProcess(L"explorer.exe", before,
-                                                      L"/select," + destination + L"\\minutes_", 60000, &others);
+                                                      L"/select,\"" + destination + L"\\minutes_", 60000, &others);
     // The program now looks for the new window 101 times; Wine has no shell window collection
     // and takes seconds to say so each time, so the test ends the program here (the sandbox
     // does) instead of waiting minutes for "Success.".
     auto copies = backupsIn(destination, L"minutes", L".txt");
     ASSERT_EQ(1u, copies.size());
-    EXPECT_NE(std::wstring::npos, started.find(L"/select," + copies[0]))
+    // Started by its full path, with the new item's path in quotes.
+    wchar_t windows[MAX_PATH];
+    ASSERT_GT(GetWindowsDirectoryW(windows, MAX_PATH), 0u);
+    EXPECT_EQ(0u, started.find(L"\"" + std::wstring(windows) + L"\\explorer.exe\"")) << narrow(started);
+    EXPECT_NE(std::wstring::npos, started.find(L"/select,\"" + copies[0] + L"\""))
         << "started: " << narrow(started) << "; others: " << narrow(others);
 }
 
@@ -241,7 +269,7 @@ TEST_F(ThereTest, OpenDirShowsNothingAfterAFailedRun)
     EXPECT_TRUE(answerMessageBox(*program, kThereTitle, L"Please select a folder or file.\n\n" + sandbox.data + L"missing.txt",
                                  driver::IconError, IDOK));
     EXPECT_TRUE(finishes(*program, L"Backup failed!"));
-    EXPECT_EQ(L"", observe::endStartedProcess(L"explorer.exe", before, L"/select," + destination, 1000, nullptr));
+    EXPECT_EQ(L"", observe::endStartedProcess(L"explorer.exe", before, L"/select,\"" + destination, 1000, nullptr));
 }
 
 }  // namespace

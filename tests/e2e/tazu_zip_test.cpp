@@ -187,6 +187,39 @@ TEST_F(ZipArchives, ThereZipPathThatCannotBeMadeGivesTheMessageThenTheDialog)
     EXPECT_EQ(chosen + L"\\", std::wstring(saved));
 }
 
+TEST_F(ZipArchives, ThreeRunsOfOneItemStartedTogetherEachKeepTheirArchive)
+{
+    // One process per selected item, as the context menu starts them: all three compose the same
+    // name in the same second, and each must end with an archive of its own.
+    // Auto close off: each result window waits to be read, however the three runs interleave.
+    ASSERT_TRUE(settings({{L"AutoClose", L"0"}}));
+    const std::string bytes = noise(2000000);
+    const std::wstring item = file(L"report.txt", bytes);
+
+    driver::Program* programs[3] = {};
+    for (driver::Program*& program : programs) ASSERT_TRUE(start(kHereZip, inQuotes(item), &program));
+    for (int i = 0; i < 3; ++i) {
+        SCOPED_TRACE(::testing::Message() << "run " << i + 1);
+        HWND result = findResultWindow(*programs[i], kFirstWindowMs);
+        ASSERT_TRUE(result);
+        EXPECT_TRUE(waitForStatus(result, L"Success.", 30000));
+        HWND close = GetDlgItem(result, kCloseId);
+        ASSERT_TRUE(driver::waitUntil([&] { return driver::isVisible(close); }, 5000));
+        driver::click(close);
+        EXPECT_TRUE(endsWith(*programs[i], 0, 15000));
+    }
+
+    std::vector<std::wstring> archives;
+    for (const std::wstring& name : listFolder(sandbox.data))
+        if (isTimeStampedName(name, L"report", L".txt.zip")) archives.push_back(name);
+    ASSERT_EQ(3u, archives.size());
+    for (const std::wstring& name : archives) {
+        SCOPED_TRACE(narrow(name));
+        EXPECT_TRUE(zipread::holdsExactly(sandbox.data + name, {{"report.txt", bytes}}));
+    }
+    EXPECT_EQ(4u, listFolder(sandbox.data).size());
+}
+
 TEST_F(ZipProgress, NoProgressWindowBelowTenMebibytes)
 {
     ASSERT_TRUE(settings());

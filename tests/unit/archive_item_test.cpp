@@ -138,8 +138,9 @@ TEST(ArchiverRetries, BusyIsRetriedEvery500msAtMost601Calls)
 
 namespace {
 
-// A library that leaves a partial archive behind at every call, as a failing one may, and
-// records whether the archive path still exists at each wait and at the message.
+// A library that finds another run's archive at the archive path at every call (put there by
+// this play library before it answers), and records whether it is still there at each wait and
+// at the message.
 struct LeavingLibrary {
     std::wstring archivePath;
     std::vector<int> answers;
@@ -158,7 +159,7 @@ int leavingSetUtf8(int)
 }
 int leavingRun(const char*)
 {
-    writeBytes(g_leaving->archivePath, "PK partial");
+    writeBytes(g_leaving->archivePath, "PK another run's archive");
     size_t index = std::min(g_leaving->runs, g_leaving->answers.size() - 1);
     ++g_leaving->runs;
     return g_leaving->answers[index];
@@ -184,7 +185,9 @@ std::wstring formatted(const BilingualText& text, UiLanguage language, unsigned 
 
 }  // namespace
 
-TEST(ArchiveItemOutcomes, FailuresDeleteTheArchivePathThenNameTheLibraryCode)
+// The library writes beside the archive path and renames only a complete archive, without
+// replacing: whatever lies at the archive path after any answer is another run's.
+TEST(ArchiveItemOutcomes, NoAnswerRemovesTheArchivePathAndFailuresNameTheLibraryCode)
 {
     struct Row {
         const char* name;
@@ -194,18 +197,20 @@ TEST(ArchiveItemOutcomes, FailuresDeleteTheArchivePathThenNameTheLibraryCode)
         size_t runs;
         size_t waits;
         bool message;       // the failure message with the last answer's code
-        bool archiveLeft;   // what the library left at the archive path is still there
     };
     const Row rows[] = {
-        {"success", {0}, UiEnglish, 0, 1, 0, false, true},
-        {"busy twice, then success", {kArchiverBusy, kArchiverBusy, 0}, UiEnglish, 0, 3, 2, false, true},
-        {"library error", {0x8012}, UiEnglish, -1, 1, 0, true, false},
-        {"library error, Japanese", {0x8012}, UiJapanese, -1, 1, 0, true, false},
-        {"busy, then an error", {kArchiverBusy, 0x8015}, UiEnglish, -1, 2, 1, true, false},
+        {"success", {0}, UiEnglish, 0, 1, 0, false},
+        {"busy twice, then success", {kArchiverBusy, kArchiverBusy, 0}, UiEnglish, 0, 3, 2, false},
+        {"library error", {0x8012}, UiEnglish, -1, 1, 0, true},
+        {"library error, Japanese", {0x8012}, UiJapanese, -1, 1, 0, true},
+        {"busy, then an error", {kArchiverBusy, 0x8015}, UiEnglish, -1, 2, 1, true},
         // 601 calls and a wait after each, the last one too (300.5 s in the product).
-        {"busy for all 601 calls", {kArchiverBusy}, UiEnglish, -1, 601, 601, true, false},
-        // A cancel in the library's window is the user's choice: no message, nothing removed.
-        {"cancelled", {kArchiverCancelled}, UiEnglish, -1, 1, 0, false, true},
+        {"busy for all 601 calls", {kArchiverBusy}, UiEnglish, -1, 601, 601, true},
+        // A cancel in the library's window is the user's choice: no message.
+        {"cancelled", {kArchiverCancelled}, UiEnglish, -1, 1, 0, false},
+        // Taken by another run: the caller composes a new name, so no message either.
+        {"archive path taken", {kArchiverPathTaken}, UiEnglish, kArchivePathTaken, 1, 0, false},
+        {"busy, then taken", {kArchiverBusy, kArchiverPathTaken}, UiEnglish, kArchivePathTaken, 2, 1, false},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -230,8 +235,7 @@ TEST(ArchiveItemOutcomes, FailuresDeleteTheArchivePathThenNameTheLibraryCode)
         EXPECT_EQ(row.runs, library.runs);
         EXPECT_EQ(row.waits, library.existsAtWait.size());
         EXPECT_EQ(1u, library.utf8Switches);
-        EXPECT_EQ(row.archiveLeft, fileExists(library.archivePath));
-        // The archive path is never removed while the library may still be asked again.
+        EXPECT_EQ("PK another run's archive", readBytes(library.archivePath));
         for (size_t wait = 0; wait < library.existsAtWait.size(); ++wait) {
             SCOPED_TRACE(::testing::Message() << "wait " << wait + 1);
             EXPECT_TRUE(library.existsAtWait[wait]);
@@ -244,7 +248,7 @@ TEST(ArchiveItemOutcomes, FailuresDeleteTheArchivePathThenNameTheLibraryCode)
         EXPECT_EQ(formatted(kArchiveFailedText, row.language, static_cast<unsigned>(row.answers.back()), item),
                   library.shown[0].text);
         EXPECT_EQ(static_cast<UINT>(MB_ICONERROR), library.shown[0].style & MB_ICONMASK);
-        EXPECT_FALSE(library.existsAtMessage[0]) << "deleted before the message";
+        EXPECT_TRUE(library.existsAtMessage[0]);
     }
 }
 

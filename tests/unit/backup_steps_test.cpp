@@ -5,14 +5,18 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "backup_steps.h"
+#include "copied_tree.h"
 #include "message_box.h"
 #include "naming.h"
 #include "run_state.h"
 #include "settings.h"
+#include "there_destination.h"
 
 namespace {
 
@@ -88,6 +92,33 @@ void removeTree(const std::wstring& path)
     }
 }
 
+// Names in a folder, sorted, without "." and "..".
+std::vector<std::wstring> namesIn(const std::wstring& path)
+{
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW entry;
+    HANDLE search = FindFirstFileW((path + L"\\*").c_str(), &entry);
+    if (search == INVALID_HANDLE_VALUE) return names;
+    do {
+        std::wstring name = entry.cFileName;
+        if (name != L"." && name != L"..") names.push_back(name);
+    } while (FindNextFileW(search, &entry));
+    FindClose(search);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// Files (with their bytes) and folders (ending in a backslash) below a root, in order.
+void makeTree(const std::wstring& root, const std::vector<std::pair<std::wstring, std::string>>& entries)
+{
+    CreateDirectoryW(root.c_str(), nullptr);
+    for (const auto& entry : entries) {
+        std::wstring path = root + L"\\" + entry.first;
+        if (path.back() == L'\\') CreateDirectoryW(path.substr(0, path.size() - 1).c_str(), nullptr);
+        else writeFile(path, entry.second);
+    }
+}
+
 class BackupSteps : public ::testing::Test {
 protected:
     void SetUp() override
@@ -114,7 +145,8 @@ protected:
         setLocalTimeSource(nullptr);
         setCollisionSleep(nullptr);
         setMessageBoxSink(nullptr);
-        removeTree(folder.substr(0, folder.size() - 1));
+        // Some tests leave paths longer than a plain path can name.
+        removeTree(L"\\\\?\\" + folder.substr(0, folder.size() - 1));
         EXPECT_FALSE(exists(folder));
     }
 
@@ -178,6 +210,35 @@ TEST_F(BackupSteps, CopyNeverWritesOverAnItemThatWasThere)
     EXPECT_EQ("mine", readFile(item));
 }
 
+// Another process may make the new name between any check and the create call: the create
+// call alone decides what this run made and may remove again.
+TEST_F(BackupSteps, TheCreateCallDecidesWhatTheRunMayRemove)
+{
+    struct Case {
+        const char* label;
+        std::wstring existing;   // made by someone else, empty
+        bool isFolder;
+        std::wstring newPath;
+    } cases[] = {
+        {"empty folder", folder + L"theirs_folder", true, folder + L"theirs_folder\\"},
+        {"empty file", folder + L"theirs.txt", false, folder + L"theirs.txt"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        ASSERT_TRUE(c.isFolder ? CreateDirectoryW(c.existing.c_str(), nullptr) : writeFile(c.existing, ""));
+        wchar_t error[kErrorTextChars];
+        EXPECT_EQ(kNewPathTaken, claimNewPath(c.newPath.c_str(), c.isFolder ? ItemFolder : ItemFile, error, kErrorTextChars));
+        EXPECT_TRUE(exists(c.existing));
+        EXPECT_EQ(c.isFolder, (GetFileAttributesW(c.existing.c_str()) & FILE_ATTRIBUTE_DIRECTORY) != 0);
+    }
+    // Made by the call: this run's own, empty.
+    wchar_t error[kErrorTextChars];
+    EXPECT_EQ(0, claimNewPath((folder + L"ours\\").c_str(), ItemFolder, error, kErrorTextChars));
+    EXPECT_TRUE(RemoveDirectoryW((folder + L"ours").c_str()));
+    EXPECT_EQ(kNewPathNotWritable, claimNewPath(L"Z:\\proc\\vantrel_claim.txt", ItemFile, error, kErrorTextChars));
+    EXPECT_EQ(0, wcsncmp(error, L"0x0000", 6)) << ::testing::PrintToString(std::wstring(error));
+}
+
 TEST_F(BackupSteps, ACopyTheShellRefusesLeavesNothingAtTheNewPath)
 {
     std::wstring item = folder + L"locked.txt";
@@ -195,29 +256,109 @@ TEST_F(BackupSteps, ACopyTheShellRefusesLeavesNothingAtTheNewPath)
     EXPECT_EQ("locked", readFile(item));
 }
 
-TEST_F(BackupSteps, AFailedFolderCopyLeavesNothingAtTheNewPath)
+// The shell's copy can report success with files missing: one held by another program, one
+// whose path in the copy is longer than the shell can write. The check after the copy finds the
+// first of them, the message names it, and the incomplete copy goes.
+TEST_F(BackupSteps, AFolderCopyThatLostFilesFailsAndLeavesNothingAtTheNewPath)
 {
-    std::wstring item = folder + L"Project";
-    ASSERT_TRUE(CreateDirectoryW(item.c_str(), nullptr));
-    ASSERT_TRUE(writeFile(item + L"\\a.txt", "a"));
-    ASSERT_TRUE(writeFile(item + L"\\locked.bin", "locked"));
-    // Held open without sharing, the file cannot be read by the copy.
-    HANDLE lock = CreateFileW((item + L"\\locked.bin").c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, lock);
-    BackupItem backup;
-    ASSERT_EQ(0, beginBackupItem(item.c_str(), &backup));
-    std::wstring newPath = folder + L"Project_copy\\";
-    int result = copyToNewPath(&backup, newPath.c_str());
-    CloseHandle(lock);
-    if (result == 0) {
-        removeTree(folder + L"Project_copy");
-        GTEST_SKIP() << "Wine's shell copies a folder without reporting the failure of a file inside it";
+    struct Case {
+        const char* label;
+        std::wstring lost;          // below the item
+        bool lock;
+        const wchar_t* newName;     // beside the item
+    } cases[] = {
+        {"file held by another program", L"locked.bin", true, L"Project_copy"},
+        {"path too long in the copy", std::wstring(90, L'd') + L"\\" + std::wstring(90, L'e') + L".txt", false,
+         L"Project_with_a_much_longer_backup_name"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        g_messages.clear();
+        std::wstring item = folder + L"Project";
+        ASSERT_TRUE(CreateDirectoryW(item.c_str(), nullptr));
+        ASSERT_TRUE(writeFile(item + L"\\a.txt", "a"));
+        std::wstring lost = item + L"\\" + c.lost;
+        CreateDirectoryW(lost.substr(0, lost.find_last_of(L'\\')).c_str(), nullptr);
+        ASSERT_TRUE(writeFile(lost, "must not be lost"));
+        std::wstring newPath = folder + c.newName + L"\\";
+        ASSERT_LE(lost.size(), 259u);
+        if (!c.lock) {
+            ASSERT_GT(newPath.size() + c.lost.size(), 259u);
+        }
+        // Held open without sharing, the file cannot be read by the copy.
+        HANDLE lock = c.lock ? CreateFileW(lost.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr)
+                             : INVALID_HANDLE_VALUE;
+        ASSERT_EQ(c.lock, lock != INVALID_HANDLE_VALUE);
+        BackupItem backup;
+        ASSERT_EQ(0, beginBackupItem(item.c_str(), &backup));
+        int result = copyToNewPath(&backup, newPath.c_str());
+        if (lock != INVALID_HANDLE_VALUE) CloseHandle(lock);
+
+        EXPECT_EQ(-1, result);
+        EXPECT_FALSE(exists(newPath));
+        EXPECT_EQ("a", readFile(item + L"\\a.txt"));
+        EXPECT_EQ("must not be lost", readFile(lost));
+        ASSERT_EQ(1u, g_messages.size());
+        EXPECT_EQ(L"Could not back up completely.\nThis file or folder is missing or cut short in the copy:\n\n" + lost,
+                  g_messages[0]);
+        removeTree(item);
     }
-    EXPECT_EQ(-1, result);
-    EXPECT_FALSE(exists(newPath));
-    EXPECT_EQ("a", readFile(item + L"\\a.txt"));
-    EXPECT_EQ("locked", readFile(item + L"\\locked.bin"));
+}
+
+TEST_F(BackupSteps, CopyCheckNamesTheFirstEntryMissingOrCutShort)
+{
+    const std::wstring item = folder + L"Item";
+    const std::wstring deep = std::wstring(120, L'p') + L"\\" + std::wstring(120, L'q');
+    // The item's tree: files with their bytes, folders ending in a backslash.
+    const std::vector<std::pair<std::wstring, std::string>> tree = {
+        {L"a.txt", "aaa"}, {L"sub\\", ""}, {L"sub\\b.txt", "bbbb"}, {L"empty\\", ""},
+        {std::wstring(120, L'p') + L"\\", ""}, {deep + L".txt", "deep"},
+    };
+    struct Case {
+        const char* label;
+        std::function<void(const std::wstring& copy)> change;
+        std::wstring difference;   // below the item; empty when the copy is complete
+    } cases[] = {
+        {"complete copy", [](const std::wstring&) {}, L""},
+        {"more in the copy", [](const std::wstring& copy) { writeFile(copy + L"\\extra.txt", "x"); }, L""},
+        {"file missing", [](const std::wstring& copy) { DeleteFileW((copy + L"\\sub\\b.txt").c_str()); }, L"\\sub\\b.txt"},
+        {"file cut short", [](const std::wstring& copy) { writeFile(copy + L"\\a.txt", "a"); }, L"\\a.txt"},
+        {"empty folder missing", [](const std::wstring& copy) { RemoveDirectoryW((copy + L"\\empty").c_str()); }, L"\\empty"},
+        {"folder instead of a file",
+         [](const std::wstring& copy) {
+             DeleteFileW((copy + L"\\a.txt").c_str());
+             CreateDirectoryW((copy + L"\\a.txt").c_str(), nullptr);
+         },
+         L"\\a.txt"},
+        {"deep file missing", [deep](const std::wstring& copy) { DeleteFileW((copy + L"\\" + deep + L".txt").c_str()); },
+         L"\\" + deep + L".txt"},
+        {"copy missing", [](const std::wstring& copy) { removeTree(copy); }, L""},
+    };
+    makeTree(L"\\\\?\\" + item, tree);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        const std::wstring copy = L"\\\\?\\" + folder + L"Copy";
+        makeTree(copy, tree);
+        c.change(copy);
+        bool missing = !exists(copy);
+        wchar_t difference[600] = L"unchanged";
+        int result = compareCopiedTree(item.c_str(), (folder + L"Copy").c_str(), difference, 600);
+        if (c.difference.empty() && !missing) {
+            EXPECT_EQ(CopyComplete, result);
+        } else {
+            EXPECT_EQ(CopyIncomplete, result);
+            EXPECT_EQ(item + c.difference, std::wstring(difference));
+        }
+        removeTree(copy);
+    }
+    // A file item: its copy must be a file of its size.
+    writeFile(folder + L"one.txt", "12345");
+    writeFile(folder + L"one_copy.txt", "12345");
+    writeFile(folder + L"one_short.txt", "1234");
+    wchar_t difference[600];
+    EXPECT_EQ(CopyComplete, compareCopiedTree((folder + L"one.txt").c_str(), (folder + L"one_copy.txt").c_str(), difference, 600));
+    EXPECT_EQ(CopyIncomplete, compareCopiedTree((folder + L"one.txt").c_str(), (folder + L"one_short.txt").c_str(), difference, 600));
+    EXPECT_EQ(folder + L"one.txt", std::wstring(difference));
 }
 
 // Another program takes the new name between the write test and the copy.
@@ -272,6 +413,9 @@ TEST_F(BackupSteps, ItemChecksRejectMissingItemsAndWildcards)
         {"empty path", L"", -1},
         {"wildcard that matches a file", folder + L"pres*", -1},
         {"question mark that matches a file", folder + L"present.tx?", -1},
+        {"less-than sign, a wildcard of the directory search", folder + L"present<txt", -1},
+        {"greater-than sign, a wildcard of the directory search", folder + L"present>txt", -1},
+        {"double quote, a wildcard of the directory search", folder + L"present\".txt", -1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
@@ -287,6 +431,147 @@ TEST_F(BackupSteps, ItemChecksRejectMissingItemsAndWildcards)
             EXPECT_EQ(L"Please select a folder or file.\n\n" + shown, g_messages[0]);
         }
     }
+}
+
+TEST(ItemPaths, DriveRootsAndSharesAreNotItems)
+{
+    struct Case {
+        const wchar_t* path;
+        bool root;
+    } cases[] = {
+        {L"C:\\", true}, {L"C:", true}, {L"e:\\\\", true}, {L"\\", true},
+        {L"\\\\server\\share", true}, {L"\\\\server\\share\\", true}, {L"\\\\server", true},
+        {L"\\\\?\\C:\\", true}, {L"\\\\?\\UNC\\server\\share\\", true}, {L"\\\\.\\D:", true},
+        {L"C:\\Docs", false}, {L"C:\\Docs\\", false}, {L"C:x", false}, {L"CD:", false},
+        {L"\\\\server\\share\\dir", false}, {L"\\\\?\\C:\\Docs", false}, {L"\\\\?\\UNC\\server\\share\\dir", false},
+        {L"\\Docs", false}, {L"", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(std::wstring(c.path)));
+        EXPECT_EQ(c.root, isRootPath(c.path));
+    }
+}
+
+TEST_F(BackupSteps, ARootIsRefusedWithThePathAsGiven)
+{
+    for (const wchar_t* root : {L"C:\\", L"C:", L"\\\\server\\share\\"}) {
+        SCOPED_TRACE(::testing::PrintToString(std::wstring(root)));
+        g_messages.clear();
+        BackupItem backup;
+        EXPECT_EQ(-1, beginBackupItem(root, &backup));
+        ASSERT_EQ(1u, g_messages.size());
+        EXPECT_EQ(L"Please select a folder or file.\n\n" + std::wstring(root), g_messages[0]);
+    }
+}
+
+// A folder copied into a destination inside itself copies into its own copy: refused before
+// anything is written, whether the destination was chosen or is "Path".
+TEST_F(BackupSteps, AFolderIsNeverCopiedIntoItself)
+{
+    const std::wstring item = folder + L"Project";
+    struct Case {
+        const char* label;
+        std::wstring chosen;       // chosen folder of the run, or empty
+        std::wstring path;         // "Path" of the destination rule
+        DestinationRule rule;
+        bool refused;
+    } cases[] = {
+        {"chosen folder is the item", item + L"\\", L"", destinationBesideItem, true},
+        {"chosen folder inside the item", item + L"\\Backups\\", L"", destinationBesideItem, true},
+        {"chosen folder in other letters", folder + L"PROJECT\\backups\\", L"", destinationBesideItem, true},
+        {"Path inside the item, yet to be made", L"", item + L"\\New\\Deeper\\", destinationInBackupFolder, true},
+        {"Path beside the item", L"", folder + L"Project2\\", destinationInBackupFolder, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        g_messages.clear();
+        clearPerRunState();
+        ASSERT_TRUE(CreateDirectoryW(item.c_str(), nullptr));
+        ASSERT_TRUE(CreateDirectoryW((item + L"\\Backups").c_str(), nullptr));
+        ASSERT_TRUE(writeFile(item + L"\\a.txt", "a"));
+        copyText(g_run.chosenFolder, kFolderChars, c.chosen.c_str());
+        copyText(g_settings.path, kTextSettingLimit + 2, c.path.c_str());
+        g_settings.selDir = 0;
+
+        BackupItem backup;
+        ASSERT_EQ(0, beginBackupItem(item.c_str(), &backup));
+        int result = runBackupLoop(&backup, c.rule, OutputCopyOrRename, copyToNewPath);
+
+        if (c.refused) {
+            EXPECT_EQ(-1, result);
+            ASSERT_EQ(1u, g_messages.size());
+            const std::wstring destination = c.chosen.empty() ? c.path : c.chosen;
+            EXPECT_EQ(L"The backup destination lies inside the folder to back up.\nPlease choose a destination outside it.\n\n" +
+                          destination + L"\n\n" + item,
+                      g_messages[0]);
+            // Nothing was written into the item.
+            EXPECT_EQ((std::vector<std::wstring>{L"Backups", L"a.txt"}), namesIn(item));
+            EXPECT_TRUE(namesIn(item + L"\\Backups").empty());
+        } else {
+            EXPECT_EQ(0, result);
+            EXPECT_TRUE(g_messages.empty());
+            EXPECT_EQ("a", readFile(c.path + L"Project_20240305_140709\\a.txt"));
+        }
+        removeTree(item);
+        removeTree(folder + L"Project2");
+    }
+}
+
+// Only a user can cancel the shell's copy or rename or skip a part of it, and the shell may then
+// still return 0: played through the seam (the clean-up's deletion stays real).
+int WINAPI copyThenReportAborted(LPSHFILEOPSTRUCTW request)
+{
+    int result = SHFileOperationW(request);
+    if (request->wFunc != FO_DELETE) request->fAnyOperationsAborted = TRUE;
+    return result;
+}
+int WINAPI doNothingAndReportAborted(LPSHFILEOPSTRUCTW request)
+{
+    if (request->wFunc == FO_DELETE) return SHFileOperationW(request);
+    request->fAnyOperationsAborted = TRUE;
+    return 0;
+}
+int WINAPI doNothingAndReportSuccess(LPSHFILEOPSTRUCTW request)
+{
+    if (request->wFunc == FO_DELETE) return SHFileOperationW(request);
+    request->fAnyOperationsAborted = FALSE;
+    return 0;
+}
+
+TEST_F(BackupSteps, CancelledOrSkippedShellOperationsAreFailures)
+{
+    const std::wstring file = folder + L"report.txt";
+    const std::wstring project = folder + L"Project";
+    ASSERT_TRUE(writeFile(file, "report"));
+    ASSERT_TRUE(CreateDirectoryW(project.c_str(), nullptr));
+    ASSERT_TRUE(writeFile(project + L"\\a.txt", "a"));
+    struct Case {
+        const char* label;
+        std::wstring item;
+        ShellOperationCall shell;
+        bool rename;
+        std::wstring newPath;
+    } cases[] = {
+        {"file copy with a part skipped", file, copyThenReportAborted, false, folder + L"report_copy.txt"},
+        {"folder copy with a part skipped", project, copyThenReportAborted, false, folder + L"Project_copy\\"},
+        {"copy cancelled", file, doNothingAndReportAborted, false, folder + L"report_copy.txt"},
+        {"rename cancelled", file, doNothingAndReportAborted, true, folder + L"report_renamed.txt"},
+        {"rename reported done but not made", file, doNothingAndReportSuccess, true, folder + L"report_renamed.txt"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        g_messages.clear();
+        BackupItem backup;
+        ASSERT_EQ(0, beginBackupItem(c.item.c_str(), &backup));
+        setShellOperationCall(c.shell);
+        int result = c.rename ? renameToNewPath(&backup, c.newPath.c_str()) : copyToNewPath(&backup, c.newPath.c_str());
+        setShellOperationCall(nullptr);
+        EXPECT_EQ(-1, result);
+        EXPECT_FALSE(exists(c.newPath));
+        EXPECT_TRUE(g_messages.empty());
+    }
+    EXPECT_EQ("report", readFile(file));
+    EXPECT_EQ("a", readFile(project + L"\\a.txt"));
 }
 
 TEST_F(BackupSteps, VirtualStoreCheckFindsTheNewFileDirectlyInTheStore)

@@ -116,16 +116,21 @@ bool isAbove(HWND upper, HWND lower)
 
 TEST_F(ExplorerShow, NoWindowOfTheFolderStartsTheFileManagerAndWaitsForIt)
 {
+    // The file manager is started by its full path, never by a bare name that the current
+    // folder could answer.
+    wchar_t windows[MAX_PATH];
+    ASSERT_GT(GetWindowsDirectoryW(windows, MAX_PATH), 0u);
+    const std::wstring program = std::wstring(windows) + L"\\explorer.exe|";
     struct Row {
         const wchar_t* folder;
         const wchar_t* item;
-        const wchar_t* start;
+        std::wstring start;
     };
     const Row rows[] = {
         {L"C:\\Docs\\", L"report_20240305_140709.txt",
-         L"explorer.exe|/select,C:\\Docs\\report_20240305_140709.txt"},
-        {L"C:\\Docs", L"report.txt", L"explorer.exe|/select,C:\\Docs\\report.txt"},
-        {L"D:\\Backup\\", L"Project_1\\", L"explorer.exe|/select,D:\\Backup\\Project_1\\"},
+         program + L"/select,\"C:\\Docs\\report_20240305_140709.txt\""},
+        {L"C:\\Docs", L"report.txt", program + L"/select,\"C:\\Docs\\report.txt\""},
+        {L"D:\\Backup\\", L"Project_1\\", program + L"/select,\"D:\\Backup\\Project_1\\\""},
     };
     HWND other = makeWindow(L"other", SW_HIDE);
     g_fakeWindows = {{L"C:\\Docs2", other, SW_SHOWNORMAL, 0}, {L"C:\\", other, SW_SHOWNORMAL, 0}};
@@ -312,7 +317,7 @@ TEST(ExplorerStart, FileManagerIsStartedWithTheItemSelected)
 
     // Find the file manager that was started and end it again. Wine may start its desktop
     // process (also explorer.exe) on the way; that one stays.
-    std::wstring expected = L"/select," + item;
+    std::wstring expected = L"/select,\"" + item + L"\"";
     std::wstring others;
     std::wstring started = observe::endStartedProcess(L"explorer.exe", before, expected, 5000, &others);
     DeleteFileW(item.c_str());

@@ -90,14 +90,14 @@ TEST(ExplorerLocationUrl, EscapesAreDecodedOneByOne)
 
 TEST(ExplorerLocationUrl, UrlLengthLimitIs1383Characters)
 {
-    // "%00" decodes to a terminator, so a long URL can still name a short folder.
+    // Escapes shrink to one character each; the limit counts the URL as the window gives it.
     std::wstring head = L"file:///C:/a";
-    std::wstring longest = head + repeated(L"%00", 457);
+    std::wstring longest = head + repeated(L"%41", 457);
     ASSERT_EQ(longest.size(), kLocationUrlLimit - 1);
-    EXPECT_TRUE(producesPath(folderOf(longest), L"C:\\a"));
-    EXPECT_TRUE(producesPath(folderOf(longest + L"x"), nullptr));
+    EXPECT_TRUE(producesPath(folderOf(longest, 2048), (L"C:\\a" + std::wstring(457, L'A')).c_str()));
+    EXPECT_TRUE(producesPath(folderOf(longest + L"x", 2048), nullptr));
     // A trailing slash counts before it is removed.
-    EXPECT_TRUE(producesPath(folderOf(longest + L"/"), nullptr));
+    EXPECT_TRUE(producesPath(folderOf(longest + L"/", 2048), nullptr));
 }
 
 TEST(ExplorerLocationUrl, FolderPathMustFitItsBuffer)
@@ -126,10 +126,14 @@ TEST(ExplorerPercentDecode, DecodesEachEscapeIntoOneCharacter)
         {L"%ff", std::wstring(1, wchar_t(0xFF)), 0},
         {L"%4", std::wstring(1, wchar_t(4)), 0},                     // one character left
         {L"%1G", std::wstring(1, wchar_t(1)) , 0},                   // as far as hexadecimal
-        {L"%G1x", std::wstring(1, wchar_t(0)) + L"x", 0},            // no digit: code 0
-        {L"%%41", std::wstring(1, wchar_t(0)) + L"1", 0},            // "%4" is the escape
         {L"%", L"", -1},
         {L"abc%", L"", -1},
+        // Malformed escapes would cut the folder path short: the location cannot be named.
+        {L"C:/a%zzb", L"", -1},
+        {L"%G1x", L"", -1},
+        {L"%%41", L"", -1},
+        {L"C:/a%00/b", L"", -1},
+        {L"C:/a%0", L"", -1},
         {L"", L"", 0},
     };
     for (const Row& row : rows) {
@@ -189,11 +193,13 @@ TEST(ExplorerSelectParameter, JoinsFolderAndItem)
         const wchar_t* parameter;
     };
     const Row rows[] = {
-        {L"C:\\Docs", L"report_1.txt", L"/select,C:\\Docs\\report_1.txt"},
-        {L"C:\\Docs\\", L"report_1.txt", L"/select,C:\\Docs\\report_1.txt"},
-        {L"C:\\Docs\\", L"Project_1\\", L"/select,C:\\Docs\\Project_1\\"},
-        {L"C:\\", L"x", L"/select,C:\\x"},
-        {L"\\\\server\\share", L"a b.txt", L"/select,\\\\server\\share\\a b.txt"},
+        {L"C:\\Docs", L"report_1.txt", L"/select,\"C:\\Docs\\report_1.txt\""},
+        {L"C:\\Docs\\", L"report_1.txt", L"/select,\"C:\\Docs\\report_1.txt\""},
+        {L"C:\\Docs\\", L"Project_1\\", L"/select,\"C:\\Docs\\Project_1\\\""},
+        {L"C:\\", L"x", L"/select,\"C:\\x\""},
+        {L"\\\\server\\share", L"a b.txt", L"/select,\"\\\\server\\share\\a b.txt\""},
+        // A comma would otherwise end the path for the file manager.
+        {L"C:\\Docs", L"report, final.txt", L"/select,\"C:\\Docs\\report, final.txt\""},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(::testing::PrintToString(std::wstring(row.folder)));
@@ -201,9 +207,9 @@ TEST(ExplorerSelectParameter, JoinsFolderAndItem)
         int rc = selectParameter(row.folder, row.item, out, 600);
         EXPECT_TRUE(producesPath({rc, out}, row.parameter));
     }
-    wchar_t out[19];
-    EXPECT_EQ(selectParameter(L"C:\\Docs", L"ab", out, 19), 0);   // 18 characters
-    EXPECT_EQ(selectParameter(L"C:\\Docs", L"abc", out, 19), -1);
+    wchar_t out[21];
+    EXPECT_EQ(selectParameter(L"C:\\Docs", L"ab", out, 21), 0);   // 20 characters
+    EXPECT_EQ(selectParameter(L"C:\\Docs", L"abc", out, 21), -1);
     EXPECT_STREQ(out, L"");
 }
 

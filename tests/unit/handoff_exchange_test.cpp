@@ -635,4 +635,52 @@ TEST_F(HandoffExchange, ObjectsThatCannotBeCreated)
     EXPECT_FALSE(objectExists(key));
 }
 
+TEST_F(HandoffExchange, NamesThatAnotherProcessHoldsAreNotTrusted)
+{
+    // Each of the three names already taken by an object of the same kind: the exchange does not
+    // start the settings program, and the other process's objects stay as they were.
+    HWND window = makeWindow();
+    wchar_t key[kHandoffKeyChars];
+    ASSERT_EQ(buildHandoffKey(L"held", reinterpret_cast<uintptr_t>(window), key, kHandoffKeyChars), 0);
+    wchar_t readyName[kHandoffNameChars];
+    wchar_t takenName[kHandoffNameChars];
+    ASSERT_EQ(handoffObjectName(key, kHandoffReadySuffix, readyName, kHandoffNameChars), 0);
+    ASSERT_EQ(handoffObjectName(key, kHandoffTakenSuffix, takenName, kHandoffNameChars), 0);
+    struct Row {
+        const char* name;
+        bool block;
+        const wchar_t* event;
+    };
+    const Row rows[] = {
+        {"answer block", true, nullptr},
+        {"answer-ready event", false, readyName},
+        {"answer-taken event", false, takenName},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        HANDLE held = row.block ? CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                                     kHandoffBlockBytes, key)
+                                : CreateEventW(nullptr, TRUE, FALSE, row.event);
+        ASSERT_NE(held, nullptr);
+        if (row.block) {
+            void* view = MapViewOfFile(held, FILE_MAP_WRITE, 0, 0, kHandoffBlockBytes);
+            ASSERT_NE(view, nullptr);
+            wcscpy(static_cast<wchar_t*>(view), L"0");
+            UnmapViewOfFile(view);
+        }
+        int answer = -99;
+        EXPECT_EQ(runHandoffExchange(L"C:\\does-not-matter.exe", key, window, &answer), kExchangeNamesTaken);
+        if (row.block) {
+            const void* view = MapViewOfFile(held, FILE_MAP_READ, 0, 0, kHandoffBlockBytes);
+            ASSERT_NE(view, nullptr);
+            EXPECT_STREQ(L"0", static_cast<const wchar_t*>(view));
+            UnmapViewOfFile(view);
+        } else {
+            EXPECT_EQ(WaitForSingleObject(held, 0), static_cast<DWORD>(WAIT_TIMEOUT));
+        }
+        CloseHandle(held);
+        EXPECT_FALSE(objectExists(key));
+    }
+}
+
 } // namespace

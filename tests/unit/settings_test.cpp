@@ -110,6 +110,10 @@ TEST(SettingsFolderKey, RuleTable)
         {L"D:\\Backup Kit\\", L"tazu_backup kit", L"backup kit"},
         {L"D:\\taz", L"tazu_taz", L"taz"},
         {L"D:\\MyTazu", L"tazu_mytazu", L"mytazu"},
+        // A drive root, such as a USB stick: its letter, never the impossible "tazu_e:".
+        {L"E:\\", L"tazu_e", L"e"},
+        {L"e:", L"tazu_e", L"e"},
+        {L"\\\\server\\share\\", L"tazu_share", L"share"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(utf8(row.folder));
@@ -140,6 +144,22 @@ TEST(SettingsFolderKey, LocationPaths)
     const std::wstring deep = L"C:\\" + std::wstring(500, L'a');
     EXPECT_EQ(-1, locateSettingsIn(L"C:\\Tazu", deep.c_str(), &location));
     EXPECT_STREQ(L"", location.iniPath);
+
+    // A program folder with room for "tazu_bk.ini" but not for "tazu_debug.log", and one with
+    // room for neither: the settings file is still found; only a companion that does not fit is
+    // left out.
+    const std::wstring parent = L"D:\\" + std::wstring(230, L'x') + L"\\";
+    struct Row { size_t room; bool backupFits; };
+    for (const Row& row : {Row{11, true}, Row{2, false}}) {
+        const std::wstring name(259 - parent.size() - row.room - 1, L'y');
+        const std::wstring program = parent + name + L"\\";
+        SCOPED_TRACE(::testing::Message() << "program folder of " << program.size() << " characters");
+        EXPECT_EQ(-1, locateSettingsIn(program.c_str(), L"C:\\AD", &location));
+        EXPECT_EQ(L"C:\\AD\\zevrald\\tazu_" + name + L"\\tazu.ini", std::wstring(location.iniPath));
+        EXPECT_EQ(L"C:\\AD\\zevrald\\tazu_" + name + L"\\tazu_tmp.ini", std::wstring(location.tempIniPath));
+        EXPECT_EQ(row.backupFits ? program + L"tazu_bk.ini" : L"", std::wstring(location.backupIniPath));
+        EXPECT_STREQ(L"", location.debugLogPath);
+    }
 }
 
 TEST(SettingsFolderKey, RunningProgramLocation)

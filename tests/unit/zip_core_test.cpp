@@ -20,15 +20,62 @@
 
 namespace {
 
-// Library seam: busy for the first `busyCalls` calls, then the real library, or `failWith`
-// after writing a partial archive.
+// Names in a folder, without "." and "..".
+std::vector<std::wstring> listNames(const std::wstring& folder)
+{
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW entry;
+    HANDLE search = FindFirstFileW((folder + L"*").c_str(), &entry);
+    if (search == INVALID_HANDLE_VALUE) return names;
+    do {
+        std::wstring name = entry.cFileName;
+        if (name != L"." && name != L"..") names.push_back(name);
+    } while (FindNextFileW(search, &entry));
+    FindClose(search);
+    return names;
+}
+
+// Bytes that deflate cannot shrink, so that archiving them takes a while.
+std::string noise(size_t size)
+{
+    std::string bytes(size, '\0');
+    unsigned state = 12345;
+    for (char& c : bytes) c = static_cast<char>((state = state * 1103515245u + 12345u) >> 23);
+    return bytes;
+}
+
+// Library seam: busy for the first `busyCalls` calls, then the real library, or `failWith`;
+// with `race` set, another run's archive is put at the archive path of the first call while
+// the real library works on it.
 struct Seam {
     std::vector<std::string> commandLines;
+    std::vector<int> answers;
     int busyCalls = 0;
     int failWith = 0;
     std::wstring failingArchive;
+    std::wstring raceFolder;           // where the library writes
+    std::wstring raceArchivePath;      // the first call's archive path
+    std::wstring otherRunsArchive;     // a finished archive of the other run, copied in
 };
 Seam g_seam;
+
+// Another run: waits until the library has begun to write (its working file appears in the
+// folder), then finishes its own archive at the same path, as a faster run of a same-named item
+// does.
+volatile LONG g_libraryDone;
+volatile LONG g_otherRunFinished;
+DWORD WINAPI otherRun(void*)
+{
+    while (!g_libraryDone) {
+        if (!listNames(g_seam.raceFolder).empty()) {
+            if (CopyFileW(g_seam.otherRunsArchive.c_str(), g_seam.raceArchivePath.c_str(), TRUE))
+                InterlockedExchange(&g_otherRunFinished, 1);
+            return 0;
+        }
+        Sleep(1);
+    }
+    return 0;
+}
 
 int seamSetUtf8(int on)
 {
@@ -38,17 +85,28 @@ int seamRun(const char* line)
 {
     g_seam.commandLines.push_back(line);
     if (static_cast<int>(g_seam.commandLines.size()) <= g_seam.busyCalls) return kArchiverBusy;
-    if (g_seam.failWith != 0) {
-        writeBytes(g_seam.failingArchive, "PK partial");
-        return g_seam.failWith;
+    // Our library never leaves anything at the archive path when it fails.
+    if (g_seam.failWith != 0) return g_seam.failWith;
+    HANDLE other = nullptr;
+    if (!g_seam.raceFolder.empty() && g_seam.commandLines.size() == 1) {
+        g_libraryDone = 0;
+        other = CreateThread(nullptr, 0, otherRun, nullptr, 0, nullptr);
     }
-    return SevenZip(nullptr, line, nullptr, 0);
+    int answer = SevenZip(nullptr, line, nullptr, 0);
+    if (other) {
+        InterlockedExchange(&g_libraryDone, 1);
+        WaitForSingleObject(other, INFINITE);
+        CloseHandle(other);
+    }
+    g_seam.answers.push_back(answer);
+    return answer;
 }
 void seamSleep(DWORD) {}
 
 SYSTEMTIME g_now;
 void fixedNow(SYSTEMTIME* now) { *now = g_now; }
-void noCollisionWait(DWORD) {}
+// The collision wait moves the clock on, as the real wait does.
+void collisionWait(DWORD milliseconds) { g_now.wSecond = static_cast<WORD>(g_now.wSecond + milliseconds / 1000); }
 
 std::wstring g_takenPath;
 void takeNewPathOnce(const wchar_t* newPath)
@@ -56,7 +114,6 @@ void takeNewPathOnce(const wchar_t* newPath)
     if (!g_takenPath.empty()) return;
     g_takenPath = newPath;
     writeBytes(g_takenPath, "someone else's");
-    g_now.wSecond += 1;  // the next composition gets the next second
 }
 
 class ZipCoreTest : public ::testing::Test {
@@ -70,7 +127,7 @@ protected:
         g_seam = Seam();
         g_now = SYSTEMTIME{2024, 3, 2, 5, 14, 7, 9, 0};
         setLocalTimeSource(fixedNow);
-        setCollisionSleep(noCollisionWait);
+        setCollisionSleep(collisionWait);
         saved_ = g_archiverCalls;
         g_archiverCalls = {seamSetUtf8, seamRun, seamSleep};
     }
@@ -206,6 +263,35 @@ TEST_F(ZipCoreTest, ArchivePathTakenJustBeforeArchivingIsLeftAlone)
     EXPECT_EQ(temp / L"plan_20240305_140709.txt.zip", g_takenPath);
     EXPECT_EQ("someone else's", readBytes(g_takenPath));
     EXPECT_TRUE(zipread::holdsExactly(temp / L"plan_20240305_140710.txt.zip", {{"plan.txt", "plan"}}));
+}
+
+TEST_F(ZipCoreTest, AnArchivePathTakenWhileTheLibraryWorksIsACollisionAndBothArchivesSurvive)
+{
+    // Two items named plan.txt from different folders, zipped into one destination folder in the
+    // same second: the other run finishes first, ours finds the name taken at its final rename.
+    makeDirectory(temp / L"mine");
+    makeDirectory(temp / L"theirs");
+    const std::wstring ours = file(L"mine\\plan.txt", noise(9000000));
+    const std::wstring theirs = file(L"theirs\\plan.txt", "their plan");
+    const std::wstring destination = temp / L"dest\\";
+    makeDirectory(destination);
+    wcscpy(g_settings.path, destination.c_str());
+    const std::wstring side = temp / L"their_archive.zip";
+    ASSERT_EQ(0, SevenZip(nullptr, ("a -tzip -hide -- \"" + utf8(side) + "\" \"" + utf8(theirs) + "\"").c_str(), nullptr, 0));
+    g_seam.raceFolder = destination;
+    g_seam.raceArchivePath = destination + L"plan_20240305_140709.txt.zip";
+    g_seam.otherRunsArchive = side;
+    g_otherRunFinished = 0;
+
+    ASSERT_EQ(0, runZipCore(ours.c_str(), destinationInBackupFolder));
+
+    ASSERT_EQ(1, g_otherRunFinished) << "the other run did not finish while the library worked";
+    EXPECT_EQ((std::vector<int>{ARCHIVER_ERROR_ARCHIVE_EXISTS, 0}), g_seam.answers);
+    EXPECT_TRUE(zipread::holdsExactly(destination + L"plan_20240305_140709.txt.zip", {{"plan.txt", "their plan"}}));
+    EXPECT_TRUE(zipread::holdsExactly(destination + L"plan_20240305_140710.txt.zip", {{"plan.txt", noise(9000000)}}));
+    EXPECT_EQ(destination + L"plan_20240305_140710.txt.zip", std::wstring(g_run.lastNewPath));
+    EXPECT_EQ(2u, listNames(destination).size());
+    EXPECT_TRUE(messages.shown().empty());
 }
 
 TEST_F(ZipCoreTest, LibraryFailureLeavesOnlyTheItem)
