@@ -35,8 +35,8 @@ std::wstring widen(const char* text)
     if (!VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&fixed), &length) || !fixed)
         return ::testing::AssertionFailure() << "no fixed version";
     const DWORD numbers[] = {VANTREL_VERSION_NUMBERS};
-    if (fixed->dwFileVersionMS != MAKELONG(numbers[1], numbers[0]) ||
-        fixed->dwFileVersionLS != MAKELONG(numbers[3], numbers[2]) ||
+    if (fixed->dwFileVersionMS != static_cast<DWORD>(MAKELONG(numbers[1], numbers[0])) ||
+        fixed->dwFileVersionLS != static_cast<DWORD>(MAKELONG(numbers[3], numbers[2])) ||
         fixed->dwProductVersionMS != fixed->dwFileVersionMS ||
         fixed->dwProductVersionLS != fixed->dwFileVersionLS)
         return ::testing::AssertionFailure() << "fixed version differs from the project's";
