@@ -214,7 +214,9 @@ TEST_F(HereResultWindow, SwitchedOffDuringTheRunItStaysAndTheSettingsKeepTheirVa
     EXPECT_TRUE(hasColour(result, kFailureColour));
     HWND close = GetDlgItem(result, kCloseId);
     EXPECT_TRUE(driver::waitUntil([&] { return driver::isVisible(close); }, 2000));
-    EXPECT_EQ(RGB(230, 0, 0), driver::pixel(close, 1, 1));
+    // Shown is not yet painted: the label takes its colour with its first paint.
+    EXPECT_TRUE(driver::waitUntil([&] { return driver::pixel(close, 1, 1) == RGB(230, 0, 0); }, 2000))
+        << "colour " << std::hex << driver::pixel(close, 1, 1);
     Sleep(4500);
     EXPECT_TRUE(driver::isVisible(result));
     driver::key(close, VK_RETURN);

@@ -266,8 +266,10 @@ TEST(ExplorerCollection, ListsOnlyFolderWindows)
     ExplorerWindowList list = {};
     int rc = collectExplorerWindows(&list);
     if (runsUnderWine()) {
-        // Wine registers no shell window collection: the enumeration cannot start.
-        EXPECT_EQ(rc, kExplorerNoCollection);
+        // Wine has no working shell window collection: mostly it cannot be created at all, and
+        // when Wine's desktop process does answer for it, walking it fails. Either way nothing
+        // is listed.
+        EXPECT_TRUE(rc == kExplorerNoCollection || rc == -1) << rc;
         EXPECT_EQ(list.count, 0);
     } else {
         EXPECT_EQ(rc, 0);
