@@ -11,6 +11,7 @@
 #include "errors.h"
 #include "message_box.h"
 #include "paths.h"
+#include "program_window.h"
 #include "reply_delivery.h"
 #include "request_processing.h"
 #include "resource_ids.h"
@@ -28,41 +29,15 @@ const wchar_t kSettingProgramFile[] = L"TazuSetting.exe";
 const wchar_t kClassNotRegisteredText[] = L"Could not register window class.";
 const wchar_t kWindowNotCreatedText[] = L"Unable to create the main window.";
 constexpr int kAppDataFolderId = 26;   // CSIDL_APPDATA
-constexpr UINT kNotifyCallbackMessage = WM_APP + 1;
-constexpr UINT kNotifyIconId = 1;
 constexpr int kExitAnotherInstance = 1;
 
 HINSTANCE g_instance;
 HWND g_mainWindow;
 bool g_elevated;
 
-void addNotifyIcon(HWND window)
-{
-    NOTIFYICONDATAW icon;
-    memset(&icon, 0, sizeof icon);
-    icon.cbSize = NOTIFYICONDATAW_V1_SIZE;
-    icon.hWnd = window;
-    icon.uID = kNotifyIconId;
-    icon.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
-    icon.uCallbackMessage = kNotifyCallbackMessage;
-    icon.hIcon = LoadIconW(g_instance, MAKEINTRESOURCEW(IDI_PROGRAM));
-    copyText(icon.szTip, 64, g_programName);
-    Shell_NotifyIconW(NIM_ADD, &icon);
-}
-
-void removeNotifyIcon(HWND window)
-{
-    NOTIFYICONDATAW icon;
-    memset(&icon, 0, sizeof icon);
-    icon.cbSize = NOTIFYICONDATAW_V1_SIZE;
-    icon.hWnd = window;
-    icon.uID = kNotifyIconId;
-    Shell_NotifyIconW(NIM_DELETE, &icon);
-}
-
 void onDestroy(HWND window)
 {
-    removeNotifyIcon(window);
+    removeProgramNotifyIcon(window);
     PostQuitMessage(0);
 }
 
@@ -85,23 +60,6 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     }
 }
 
-ATOM registerMainClass()
-{
-    WNDCLASSEXW windowClass;
-    memset(&windowClass, 0, sizeof windowClass);
-    windowClass.cbSize = sizeof windowClass;
-    windowClass.style = CS_HREDRAW | CS_VREDRAW;
-    windowClass.lpfnWndProc = mainWindowProc;
-    windowClass.hInstance = g_instance;
-    windowClass.hIcon = LoadIconW(g_instance, MAKEINTRESOURCEW(IDI_PROGRAM));
-    windowClass.hIconSm = windowClass.hIcon;
-    windowClass.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
-    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-    windowClass.lpszMenuName = MAKEINTRESOURCEW(IDM_MAIN_MENU);
-    windowClass.lpszClassName = kWindowClass;
-    return RegisterClassExW(&windowClass);
-}
-
 // The elevated flag, the installation's texts, and the debug flag of the settings file.
 void prepareState()
 {
@@ -118,7 +76,7 @@ void prepareState()
 
 void handleRequest(const wchar_t* commandLine)
 {
-    addNotifyIcon(g_mainWindow);
+    addProgramNotifyIcon(g_instance, g_mainWindow, IDI_PROGRAM, g_programName);
     RegistrationReply reply;
     processRegistrationRequest(commandLine, g_elevated, &reply);
     trailClear(&g_errorTrail);
@@ -141,7 +99,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int)
     CreateMutexW(nullptr, TRUE, kMutexName);
     if (GetLastError() == ERROR_ALREADY_EXISTS) return kExitAnotherInstance;
 
-    if (!registerMainClass()) {
+    if (!registerProgramWindowClass(g_instance, kWindowClass, mainWindowProc, IDI_PROGRAM, IDM_MAIN_MENU)) {
         showMessage(MB_ICONERROR, kClassNotRegisteredText);
         return 0;
     }

@@ -14,6 +14,7 @@
 #include "message_box.h"
 #include "naming.h"
 #include "paths.h"
+#include "program_window.h"
 #include "resource_ids.h"
 #include "result_window.h"
 #include "run_state.h"
@@ -26,7 +27,7 @@ namespace {
 void onMainDestroy(HWND window)
 {
     deleteResultBrushes();
-    removeNotifyIcon(window);
+    removeProgramNotifyIcon(window);
     PostQuitMessage(0);
 }
 
@@ -64,23 +65,6 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     default:
         return DefWindowProcW(window, message, wParam, lParam);
     }
-}
-
-ATOM registerMainClass(HINSTANCE instance)
-{
-    WNDCLASSEXW windowClass;
-    memset(&windowClass, 0, sizeof windowClass);
-    windowClass.cbSize = sizeof windowClass;
-    windowClass.style = CS_HREDRAW | CS_VREDRAW;
-    windowClass.lpfnWndProc = mainWindowProc;
-    windowClass.hInstance = instance;
-    windowClass.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_PROGRAM));
-    windowClass.hIconSm = windowClass.hIcon;
-    windowClass.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
-    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-    windowClass.lpszMenuName = MAKEINTRESOURCEW(IDM_MAIN_MENU);
-    windowClass.lpszClassName = g_programName;
-    return RegisterClassExW(&windowClass);
 }
 
 void clearAllState()
@@ -182,7 +166,7 @@ int runCommandProgram(HINSTANCE instance, const wchar_t* commandTail, const Comm
     g_program = program;
     g_programName = program->name;
 
-    if (!registerMainClass(instance)) {
+    if (!registerProgramWindowClass(instance, g_programName, mainWindowProc, IDI_PROGRAM, IDM_MAIN_MENU)) {
         showMessage(MB_ICONERROR, kClassNotRegisteredText);
         return 0;
     }
@@ -200,7 +184,7 @@ int runCommandProgram(HINSTANCE instance, const wchar_t* commandTail, const Comm
         SendMessageW(g_mainWindow, WM_DESTROY, 0, 0);
         return -1;
     }
-    addNotifyIcon(instance, g_mainWindow);
+    addProgramNotifyIcon(instance, g_mainWindow, IDI_PROGRAM, g_programName);
     createResultWindow(instance);
     g_workerThread = CreateThread(nullptr, 0, workerMain, const_cast<wchar_t*>(commandTail), 0, nullptr);
 

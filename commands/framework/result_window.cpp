@@ -408,31 +408,6 @@ void noteItem(const wchar_t* itemPath)
     }
 }
 
-void addNotifyIcon(HINSTANCE instance, HWND mainWindow)
-{
-    NOTIFYICONDATAW icon;
-    memset(&icon, 0, sizeof icon);
-    // The first-version layout (152 bytes in the 32-bit build) is understood by every shell.
-    icon.cbSize = NOTIFYICONDATAW_V1_SIZE;
-    icon.hWnd = mainWindow;
-    icon.uID = 1;
-    icon.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
-    icon.uCallbackMessage = kNotifyCallbackMessage;
-    icon.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_PROGRAM));
-    copyText(icon.szTip, 64, g_programName);
-    Shell_NotifyIconW(NIM_ADD, &icon);
-}
-
-void removeNotifyIcon(HWND mainWindow)
-{
-    NOTIFYICONDATAW icon;
-    memset(&icon, 0, sizeof icon);
-    icon.cbSize = NOTIFYICONDATAW_V1_SIZE;
-    icon.hWnd = mainWindow;
-    icon.uID = 1;
-    Shell_NotifyIconW(NIM_DELETE, &icon);
-}
-
 void showResultWindowInFront()
 {
     if (!g_resultWindow) return;

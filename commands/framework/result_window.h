@@ -20,9 +20,6 @@ constexpr UINT kCloseAfterFailureMs = 3500;
 constexpr size_t kNamesChars = 520;
 constexpr size_t kNamesGrowLimit = 64;
 
-// Callback message of the notification icon.
-constexpr UINT kNotifyCallbackMessage = WM_APP + 1;
-
 // The five brushes: created and deleted by the main window.
 void createResultBrushes();
 void deleteResultBrushes();
@@ -43,10 +40,6 @@ void resetNotedItems();
 // by a blank unless the text is empty) while the text holds at most 64 characters. Returns
 // true when it appended.
 bool appendNoteName(wchar_t* namesText, size_t capacity, const wchar_t* itemPath);
-
-// Notification-area icon of the main window.
-void addNotifyIcon(HINSTANCE instance, HWND mainWindow);
-void removeNotifyIcon(HWND mainWindow);
 
 // Shows the result window and brings it to the foreground (notification-icon callback).
 void showResultWindowInFront();
