@@ -13,7 +13,6 @@
 #include "handoff_answer.h"
 #include "registration_page.h"
 #include "resource_ids.h"
-#include "row_icons.h"
 #include "setting_texts.h"
 #include "setting_window.h"
 #include "settings.h"
@@ -321,7 +320,7 @@ INT_PTR CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         if (reinterpret_cast<HWND>(lParam) != GetDlgItem(window, IDC_MAIN_LINK)) return FALSE;
         return onLinkColour(reinterpret_cast<HDC>(wParam));
     case WM_DPICHANGED:
-        drawRowIcons(g_pages[RegistrationPage], LOWORD(wParam));
+        applyRegistrationPageDpi(g_pages[RegistrationPage], LOWORD(wParam));
         return FALSE;   // the system scales the dialog
     case WM_CLOSE:
         onCancel(window);

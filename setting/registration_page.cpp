@@ -73,19 +73,25 @@ void setLabel(HWND page, int place, int row, int side, const wchar_t* text)
     if (text) SetDlgItemTextW(page, statusLabelId(place, row, side), text);
 }
 
+// The system's shield at the size of a small icon for a DPI. Common controls 6 have the loader;
+// older systems have neither it nor a shield (null).
+HICON loadShield(int dpi)
+{
+    typedef HRESULT(WINAPI * LoadIconWithScaleDownFn)(HINSTANCE, PCWSTR, int, int, HICON*);
+    auto loadIcon = reinterpret_cast<LoadIconWithScaleDownFn>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"comctl32.dll"), "LoadIconWithScaleDown")));
+    HICON icon = nullptr;
+    int side = rowIconPixels(dpi);
+    if (loadIcon && FAILED(loadIcon(nullptr, IDI_SHIELD, side, side, &icon))) icon = nullptr;
+    return icon;
+}
+
 // The elevation shield is the button's image beside its text: the same look everywhere, also
 // where the button cannot draw a shield of its own.
 void showShield(HWND page, bool shown)
 {
     g_shieldShown = shown;
-    if (shown && !g_shieldIcon) {
-        // Common controls 6 have it; older systems have neither it nor a shield.
-        typedef HRESULT(WINAPI * LoadIconWithScaleDownFn)(HINSTANCE, PCWSTR, int, int, HICON*);
-        auto loadIcon = reinterpret_cast<LoadIconWithScaleDownFn>(reinterpret_cast<void*>(
-            GetProcAddress(GetModuleHandleW(L"comctl32.dll"), "LoadIconWithScaleDown")));
-        int side = rowIconPixels(windowDpi(page));
-        if (loadIcon) loadIcon(nullptr, IDI_SHIELD, side, side, &g_shieldIcon);
-    }
+    if (shown && !g_shieldIcon) g_shieldIcon = loadShield(windowDpi(page));
     SendDlgItemMessageW(page, IDC_REG_EXECUTE, BM_SETIMAGE, IMAGE_ICON,
                         reinterpret_cast<LPARAM>(shown ? g_shieldIcon : nullptr));
 }
@@ -314,6 +320,17 @@ void storeElevationOutcome(const ElevationHandoffResult& outcome)
 {
     g_handoff = outcome;
     storeContextMenuReply(&g_results, outcome.reply);
+}
+
+void applyRegistrationPageDpi(HWND page, int dpi)
+{
+    drawRowIcons(page, dpi);
+    if (!g_shieldIcon) return;
+    HICON old = g_shieldIcon;
+    g_shieldIcon = loadShield(dpi);
+    if (g_shieldShown)
+        SendDlgItemMessageW(page, IDC_REG_EXECUTE, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(g_shieldIcon));
+    DestroyIcon(old);
 }
 
 void renderRegistrationResult(HWND page)

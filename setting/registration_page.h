@@ -21,5 +21,8 @@ const int* rememberedContextMenuPositions();
 // helper's reply becomes the context-menu column of the results.
 void storeElevationOutcome(const ElevationHandoffResult& outcome);
 
+// Draws the row icons and the shield on "Execute" for the DPI of the page's monitor.
+void applyRegistrationPageDpi(HWND page, int dpi);
+
 // Writes the result line again, or the details while they are shown, in the current language.
 void renderRegistrationResult(HWND page);
