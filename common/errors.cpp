@@ -229,8 +229,9 @@ const wchar_t* messageTableText(unsigned number, UiLanguage language)
 void formatTrailFailure(const ErrorTrail* trail, UiLanguage language, wchar_t* out, size_t capacity)
 {
     if (capacity == 0) return;
+    // Number 0 is in the table with empty texts; it must not give an empty message either.
     const wchar_t* text = messageTableText(trail->keptNumber, language);
-    if (!text) text = language == UiEnglish ? kErrorOccurredEn : kErrorOccurredJa;
+    if (!text || !text[0]) text = language == UiEnglish ? kErrorOccurredEn : kErrorOccurredJa;
     formatInto(out, capacity, L"CD:%d %s", static_cast<int>(trail->keptNumber), text);
     if (trail->keptCode != 0) {
         wchar_t codeText[1024];

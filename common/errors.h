@@ -33,7 +33,8 @@ void trailRecord(ErrorTrail* trail, const wchar_t* id, unsigned number, DWORD co
 // Text of a message-table number, or nullptr when the table has none.
 const wchar_t* messageTableText(unsigned number, UiLanguage language);
 
-// Shown form of a trail failure: "CD:%d %s" and, for a non-zero kept code, " *0x%08x:%s".
+// Shown form of a trail failure: "CD:%d %s" and, for a non-zero kept code, " *0x%08x:%s". A
+// number without a text of its own (0 included) shows "Error has occurred.".
 void formatTrailFailure(const ErrorTrail* trail, UiLanguage language, wchar_t* out, size_t capacity);
 
 // Appends the text and CR LF to a UTF-16LE log file (every line feed of the text stored as

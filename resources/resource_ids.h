@@ -44,6 +44,10 @@
 #define IDC_REG_HEADER_DESKTOP 1104
 #define IDC_REG_ROW_LABEL_FIRST 1109   // 1109 to 1113, one per row
 #define IDC_REG_ROW_ICON_FIRST 1062    // 1062 to 1066, one per row
+#define IDC_REG_ALL_SWITCH_FIRST 1035  // 1035 to 1037: the "All settings" switch of each place
+#define IDC_REG_SWITCH_FIRST 1038      // 1038 + 3 * row + place: the row switches
+#define IDC_REG_STATUS_FIRST 1119      // 1119 + 6 * row + 2 * place (+1 on the On side)
+#define IDC_REG_RESULT 1108
 #define IDC_REG_EXECUTE 530
 #define IDC_REG_START_SETTING 700
 #define IDC_REG_AUTO_CLOSE 701

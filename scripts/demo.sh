@@ -2,8 +2,9 @@
 # Demo: installs what is missing, builds, and lets TazuHere back up a sample file and a sample
 # folder under Wine. Prints the backups it made and saves a screenshot of the result window;
 # then TazuHereZip archives the same sample and Info-ZIP unzip lists the archives; last,
-# TazuSetting opens in Japanese and English on both its pages and with its history dialog, and
-# each window is saved as a screenshot.
+# TazuSetting opens in Japanese and English on both its pages and with its history dialog, turns
+# TazuHere On in all three places of its registration page and executes, and each window is
+# saved as a screenshot; small copies of the English pages go to demo-output/docs/ for the README.
 # Runs in a Wine prefix of its own below demo-output/, on the current display or, when there is
 # none, on a private Xvfb display. Usage: scripts/demo.sh
 set -eu
@@ -137,10 +138,11 @@ done
 
 echo
 echo "== opening TazuSetting in both languages"
-cp build/win64/bin/TazuSetting.exe "$programs/"
+cp build/win64/bin/TazuSetting.exe build/win64/bin/TazuUAC.exe "$programs/"
 history='PathHis1=C:\\Backup\\Projects\\\r\nPathHis2=D:\\Archive\\2024\\\r\n'
-# Screenshot of TazuSetting's window (and, with "history", of its history dialog) for a
-# language and a page; the program is ended afterwards without saving.
+# Screenshot of TazuSetting's window (with "history" also of its history dialog; with "execute"
+# after TazuHere was turned On in Send To, the context menu and on the desktop and "Execute"
+# was pressed) for a language and a page; the program is ended afterwards without saving.
 shoot_setting() {
   local lang=$1 tab=$2 name=$3 extra=${4:-}
   printf "[Env]\r\nLang=%s\r\nTab=%s\r\nAutoClose=1\r\n$history" "$lang" "$tab" |
@@ -161,6 +163,17 @@ shoot_setting() {
   eval "$(xdotool getwindowgeometry --shell "$window")"
   import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$out/$name.png"
   echo "  $out/$name.png"
+  if [ "$extra" = execute ]; then
+    # The access key of the TazuHere row leads to its Send To switch; Tab goes on to the
+    # context-menu and desktop switches of the row; "Execute" has the access key E.
+    xdotool windowactivate --sync "$window" >/dev/null 2>&1 || true
+    xdotool key --window "$window" alt+h Right Tab Right Tab Right alt+e >/dev/null 2>&1 || true
+    # The run waits 500 ms for further clicks, then TazuUAC writes the context-menu entries.
+    sleep 6
+    eval "$(xdotool getwindowgeometry --shell "$window")"
+    import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$out/$name-done.png"
+    echo "  $out/$name-done.png"
+  fi
   if [ "$extra" = history ]; then
     # "Organize the history..." by its access key, which differs between the languages.
     local access=g
@@ -182,6 +195,15 @@ shoot_setting() {
   wait "$pid" 2>/dev/null || true
 }
 for lang in ja en; do
-  shoot_setting "$lang" 0 "setting-$lang-registration"
+  shoot_setting "$lang" 0 "setting-$lang-registration" execute
   shoot_setting "$lang" 1 "setting-$lang-backup" history
+done
+
+# The README's pictures: the English pages in a few colours (no dithering), without metadata.
+mkdir -p "$out/docs"
+for page in registration-done backup; do
+  src="$out/setting-en-$page.png"
+  [ -f "$src" ] || continue
+  convert "$src" -strip +dither -colors 64 -define png:compression-level=9 "$out/docs/setting-${page%-done}.png"
+  echo "  $out/docs/setting-${page%-done}.png ($(stat -c %s "$out/docs/setting-${page%-done}.png") bytes)"
 done

@@ -9,10 +9,10 @@
 
 #include "backup_page.h"
 #include "backup_rules.h"
+#include "elevation_handoff.h"
 #include "handoff_answer.h"
 #include "registration_page.h"
 #include "resource_ids.h"
-#include "row_icons.h"
 #include "setting_texts.h"
 #include "setting_window.h"
 #include "settings.h"
@@ -249,8 +249,18 @@ void onLanguage(HWND window)
     if (index == g_lastLanguageIndex) return;
     g_lastLanguageIndex = index;
     g_settingLanguage = index == 1 ? UiEnglish : UiJapanese;
+    renderRegistrationResult(g_pages[RegistrationPage]);
     relabel(window);
     for (HWND page : g_pages) RedrawWindow(page, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+}
+
+// The registration page's context-menu changes: the elevated helper is started with the
+// positions the page read, and its outcome goes back to the page. The window's thread waits.
+void onRunElevation(HWND window)
+{
+    ElevationHandoffResult outcome;
+    runElevationHandoff(window, g_settingLanguage, rememberedContextMenuPositions(), &outcome);
+    storeElevationOutcome(outcome);
 }
 
 void onCommand(HWND window, int id)
@@ -269,7 +279,7 @@ void onCommand(HWND window, int id)
         onLanguage(window);
         break;
     case IDC_MAIN_RUN_ELEVATION:
-        // The registration page's request; the elevation hand-off is not part of this window yet.
+        onRunElevation(window);
         break;
     default:
         // Escape sends IDCANCEL, which no control carries: it does nothing here.
@@ -310,7 +320,7 @@ INT_PTR CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         if (reinterpret_cast<HWND>(lParam) != GetDlgItem(window, IDC_MAIN_LINK)) return FALSE;
         return onLinkColour(reinterpret_cast<HDC>(wParam));
     case WM_DPICHANGED:
-        drawRowIcons(g_pages[RegistrationPage], LOWORD(wParam));
+        applyRegistrationPageDpi(g_pages[RegistrationPage], LOWORD(wParam));
         return FALSE;   // the system scales the dialog
     case WM_CLOSE:
         onCancel(window);

@@ -1,32 +1,302 @@
-// Registration page: initialised from the settings, draws its row icons for the window's DPI.
+// Registration page: shows where each command is registered, couples its switches, runs
+// "Execute" over Send To, the desktop and the context menu, and shows what came of it.
 #include "registration_page.h"
 
+#include <commctrl.h>
+
+#include "errors.h"
+#include "registration_page_rules.h"
 #include "resource_ids.h"
 #include "row_icons.h"
+#include "setting_window.h"
 #include "settings.h"
+#include "shortcuts.h"
 
 namespace {
 
+// "Execute" runs this long after the last click, so that a burst of clicks gives one run.
+constexpr UINT_PTR kExecuteTimer = 1;
+constexpr UINT kExecuteDelayMs = 500;
+
+// A caption followed by the installation's suffix, which a long folder name makes long: the
+// shortcut operation must see its whole length to refuse a path that is too long.
+constexpr size_t kCaptionChars = kCaptionLimit + kInstallationTextChars + 1;
+// The message and the system's text for the code.
+constexpr size_t kDetailsChars = 2048;
+
+// Page state, kept as long as the program runs (tab switches included).
+int g_remembered[kPlaceCount][kCommandCount];   // positions read at the last "Execute"
+ResultTables g_results;
+ResultFlags g_flags;
+bool g_detailsShown = false;
+int g_detailsPlace = 0;
+int g_detailsRow = 0;
+bool g_busy = false;   // an "Execute" runs
+bool g_shieldShown = false;
+HICON g_shieldIcon = nullptr;   // the system's shield, at the size of a small icon for the page's DPI
+ElevationHandoffResult g_handoff;
+
+HWND switchOf(HWND page, int place, int row)
+{
+    return GetDlgItem(page, switchControlId(place, row));
+}
+
+void readSwitches(HWND page, SwitchBoard* board)
+{
+    for (int place = 0; place < kPlaceCount; ++place) {
+        board->all[place] = static_cast<int>(SendMessageW(switchOf(page, place, kAllRow), TBM_GETPOS, 0, 0));
+        for (int row = 0; row < kCommandCount; ++row)
+            board->rows[place][row] = static_cast<int>(SendMessageW(switchOf(page, place, row), TBM_GETPOS, 0, 0));
+    }
+}
+
+void writeSwitches(HWND page, const SwitchBoard& board)
+{
+    for (int place = 0; place < kPlaceCount; ++place) {
+        SendMessageW(switchOf(page, place, kAllRow), TBM_SETPOS, TRUE, board.all[place]);
+        for (int row = 0; row < kCommandCount; ++row)
+            SendMessageW(switchOf(page, place, row), TBM_SETPOS, TRUE, board.rows[place][row]);
+    }
+}
+
+// Range Off to On, one tick per position, the arrow and page keys move by one, at Keep.
+void setUpSwitch(HWND control)
+{
+    SendMessageW(control, TBM_SETRANGE, TRUE, MAKELPARAM(SwitchOff, SwitchOn));
+    SendMessageW(control, TBM_SETTICFREQ, 1, 0);
+    SendMessageW(control, TBM_SETPAGESIZE, 0, 1);
+    SendMessageW(control, TBM_SETPOS, TRUE, SwitchKeep);
+}
+
+void setLabel(HWND page, int place, int row, int side, const wchar_t* text)
+{
+    if (text) SetDlgItemTextW(page, statusLabelId(place, row, side), text);
+}
+
+// The system's shield at the size of a small icon for a DPI. Common controls 6 have the loader;
+// older systems have neither it nor a shield (null).
+HICON loadShield(int dpi)
+{
+    typedef HRESULT(WINAPI * LoadIconWithScaleDownFn)(HINSTANCE, PCWSTR, int, int, HICON*);
+    auto loadIcon = reinterpret_cast<LoadIconWithScaleDownFn>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"comctl32.dll"), "LoadIconWithScaleDown")));
+    HICON icon = nullptr;
+    int side = rowIconPixels(dpi);
+    if (loadIcon && FAILED(loadIcon(nullptr, IDI_SHIELD, side, side, &icon))) icon = nullptr;
+    return icon;
+}
+
+// The elevation shield is the button's image beside its text: the same look everywhere, also
+// where the button cannot draw a shield of its own.
+void showShield(HWND page, bool shown)
+{
+    g_shieldShown = shown;
+    if (shown && !g_shieldIcon) g_shieldIcon = loadShield(windowDpi(page));
+    SendDlgItemMessageW(page, IDC_REG_EXECUTE, BM_SETIMAGE, IMAGE_ICON,
+                        reinterpret_cast<LPARAM>(shown ? g_shieldIcon : nullptr));
+}
+
+void rowCaption(int row, wchar_t* caption)
+{
+    composeCaption(row, g_settingLanguage, caption, kCaptionChars);
+}
+
+// ---- State detection ----
+
+// Asks every place whether each command is registered there and marks the matching side.
+void detectStates(HWND page)
+{
+    for (int place = 0; place < kPlaceCount; ++place) {
+        for (int row = 0; row < kCommandCount; ++row) {
+            trailClear(&g_errorTrail);
+            wchar_t caption[kCaptionChars];
+            rowCaption(row, caption);
+            int check = dispatchPlaceOperation(place, commandFileName(row), caption, OperationCheck);
+            const wchar_t* offText = nullptr;
+            const wchar_t* onText = nullptr;
+            detectionMarks(entryStateOfCheck(check), &offText, &onText);
+            setLabel(page, place, row, OffSide, offText);
+            setLabel(page, place, row, OnSide, onText);
+        }
+    }
+}
+
+// ---- Result line and details ----
+
+void renderResultLine(HWND page)
+{
+    SetDlgItemTextW(page, IDC_REG_RESULT, resultLineText(g_flags, g_settingLanguage));
+}
+
+void renderDetails(HWND page)
+{
+    wchar_t details[kDetailsChars];
+    composeDetails(g_results.numbers[g_detailsPlace][g_detailsRow], g_results.codes[g_detailsPlace][g_detailsRow],
+                   g_settingLanguage, details, kDetailsChars);
+    SetDlgItemTextW(page, IDC_REG_RESULT, details);
+}
+
+// ---- Execute ----
+
+// Registers (On) or removes (Off) the shortcuts of a place, row by row.
+void runShortcutPlace(int place)
+{
+    for (int row = 0; row < kCommandCount; ++row) {
+        int position = g_remembered[place][row];
+        if (!requestsChange(position)) continue;
+        trailClear(&g_errorTrail);
+        wchar_t caption[kCaptionChars];
+        rowCaption(row, caption);
+        int operation = position == SwitchOn ? OperationRegister : OperationRemove;
+        int result = dispatchPlaceOperation(place, commandFileName(row), caption, operation);
+        g_results.results[place][row] = resultOfPlaceOperation(result);
+        g_results.numbers[place][row] = g_errorTrail.keptNumber;
+        g_results.codes[place][row] = g_errorTrail.keptCode;
+    }
+}
+
+void showRunLabels(HWND page)
+{
+    settleContextMenuColumn(&g_results, g_remembered[PlaceContextMenu], g_handoff);
+    for (int place = 0; place < kPlaceCount; ++place) {
+        for (int row = 0; row < kCommandCount; ++row) {
+            int position = g_remembered[place][row];
+            if (!requestsChange(position)) continue;
+            int result = g_results.results[place][row];
+            noteResult(&g_flags, result);
+            CellLabels labels = labelsAfterRun(position, result);
+            setLabel(page, place, row, OffSide, labels.offText);
+            setLabel(page, place, row, OnSide, labels.onText);
+        }
+    }
+}
+
+// Reads the switches and carries out what they ask for. The switches stay where they are.
+void runExecute(HWND page)
+{
+    g_flags = ResultFlags();
+    g_detailsShown = false;
+    g_handoff = ElevationHandoffResult();
+    SetDlgItemTextW(page, IDC_REG_RESULT, L"");
+    detectStates(page);
+
+    bool anyRequested = false;
+    bool contextMenuRequested = false;
+    for (int place = 0; place < kPlaceCount; ++place) {
+        for (int row = 0; row < kCommandCount; ++row) {
+            int position = static_cast<int>(SendMessageW(switchOf(page, place, row), TBM_GETPOS, 0, 0));
+            g_remembered[place][row] = position;
+            if (!requestsChange(position)) continue;
+            anyRequested = true;
+            if (place == PlaceContextMenu) contextMenuRequested = true;
+        }
+    }
+    if (!anyRequested) {
+        g_flags.nothingRequested = true;
+        renderResultLine(page);
+        return;
+    }
+
+    g_results = ResultTables();
+    runShortcutPlace(PlaceSendTo);
+    runShortcutPlace(PlaceDesktop);
+    // The settings window runs the elevated helper and hands its outcome back (storeElevationOutcome).
+    if (contextMenuRequested)
+        SendMessageW(g_mainWindow, WM_COMMAND, MAKEWPARAM(IDC_MAIN_RUN_ELEVATION, 0), reinterpret_cast<LPARAM>(page));
+    showRunLabels(page);
+    renderResultLine(page);
+}
+
+// ---- Messages ----
+
 void onInitDialog(HWND page)
 {
+    for (int place = 0; place < kPlaceCount; ++place) {
+        setUpSwitch(switchOf(page, place, kAllRow));
+        for (int row = 0; row < kCommandCount; ++row) setUpSwitch(switchOf(page, place, row));
+    }
+    detectStates(page);
+    for (auto& place : g_remembered)
+        for (int& position : place) position = SwitchKeep;
+    g_results = ResultTables();
+    g_flags = ResultFlags();
+    g_detailsShown = false;
+    SetDlgItemTextW(page, IDC_REG_RESULT, L"");
     CheckDlgButton(page, IDC_REG_START_SETTING, g_settings.startSetting == 1 ? BST_CHECKED : BST_UNCHECKED);
     CheckDlgButton(page, IDC_REG_AUTO_CLOSE, g_settings.autoClose == 1 ? BST_CHECKED : BST_UNCHECKED);
     drawRowIcons(page, windowDpi(page));
 }
 
+// A switch moved (by mouse or keyboard): couple its column and decide the shield.
+void onSwitchMoved(HWND page, HWND control)
+{
+    int place = 0;
+    int row = 0;
+    if (!switchOfControl(GetDlgCtrlID(control), &place, &row)) return;
+    SwitchBoard board;
+    readSwitches(page, &board);
+    coupleSwitches(&board, place, row);
+    writeSwitches(page, board);
+    showShield(page, shieldAfterMove(board, place, row, g_shieldShown));
+}
+
+// A click on a status label shows the details of a failed cell on the side that was asked for.
+void onStatusLabelClicked(HWND page, int id)
+{
+    if (g_busy) return;
+    int place = 0;
+    int row = 0;
+    if (!detailsCellOfLabel(id, g_remembered, g_results, &place, &row)) return;
+    g_detailsShown = true;
+    g_detailsPlace = place;
+    g_detailsRow = row;
+    renderDetails(page);
+}
+
+void onCommand(HWND page, int id, int code)
+{
+    if (id == IDC_REG_EXECUTE) {
+        if (code == BN_CLICKED) SetTimer(page, kExecuteTimer, kExecuteDelayMs, nullptr);   // restarts it
+        return;
+    }
+    if (code == STN_CLICKED) onStatusLabelClicked(page, id);
+}
+
+void onTimer(HWND page, UINT_PTR id)
+{
+    if (id != kExecuteTimer) return;
+    KillTimer(page, kExecuteTimer);
+    // The hand-off can show the shell's messages, whose loop could bring a second run here.
+    if (g_busy) return;
+    g_busy = true;
+    runExecute(page);
+    g_busy = false;
+}
+
 void onDestroy()
 {
     deleteRowIcons();
+    if (g_shieldIcon) DestroyIcon(g_shieldIcon);
+    g_shieldIcon = nullptr;
 }
 
 }  // namespace
 
-INT_PTR CALLBACK registrationPageProc(HWND page, UINT message, WPARAM, LPARAM)
+INT_PTR CALLBACK registrationPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_INITDIALOG:
         onInitDialog(page);
         return FALSE;   // the settings window decides where the focus goes
+    case WM_HSCROLL:
+        onSwitchMoved(page, reinterpret_cast<HWND>(lParam));
+        return TRUE;
+    case WM_COMMAND:
+        onCommand(page, LOWORD(wParam), HIWORD(wParam));
+        return TRUE;
+    case WM_TIMER:
+        onTimer(page, wParam);
+        return TRUE;
     case WM_DESTROY:
         onDestroy();
         return FALSE;
@@ -39,4 +309,34 @@ void collectRegistrationPage(HWND page, int* startSetting, int* autoClose)
 {
     *startSetting = IsDlgButtonChecked(page, IDC_REG_START_SETTING) == BST_CHECKED ? 1 : 0;
     *autoClose = IsDlgButtonChecked(page, IDC_REG_AUTO_CLOSE) == BST_CHECKED ? 1 : 0;
+}
+
+const int* rememberedContextMenuPositions()
+{
+    return g_remembered[PlaceContextMenu];
+}
+
+void storeElevationOutcome(const ElevationHandoffResult& outcome)
+{
+    g_handoff = outcome;
+    storeContextMenuReply(&g_results, outcome.reply);
+}
+
+void applyRegistrationPageDpi(HWND page, int dpi)
+{
+    drawRowIcons(page, dpi);
+    if (!g_shieldIcon) return;
+    HICON old = g_shieldIcon;
+    g_shieldIcon = loadShield(dpi);
+    if (g_shieldShown)
+        SendDlgItemMessageW(page, IDC_REG_EXECUTE, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(g_shieldIcon));
+    DestroyIcon(old);
+}
+
+void renderRegistrationResult(HWND page)
+{
+    if (g_detailsShown)
+        renderDetails(page);
+    else
+        renderResultLine(page);
 }

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <ole2.h>
 
+#include "command_table.h"
 #include "handoff_answer.h"
 #include "message_box.h"
 #include "row_icons.h"
@@ -19,6 +20,8 @@ const wchar_t kWindowNotCreated[] = L"Unable to create the main window.";
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR arguments, int)
 {
     lookUpDpiFunctions();
+    // Captions, program paths and verb keys of the registration page derive from this folder.
+    setInstallationFromRunningProgram(CallerSetting);
     // The folder browser's new style needs OLE on this thread.
     OleInitialize(nullptr);
 

@@ -28,15 +28,6 @@ const wchar_t* g_programName = L"RegistrationTest";
 namespace {
 
 const wchar_t* const kRoots[2] = {L"*\\shell", L"Folder\\shell"};
-const wchar_t kMutexName[] = L"tazuuac vantrel app 2016.04";
-
-bool helperRuns()
-{
-    HANDLE mutex = OpenMutexW(SYNCHRONIZE, FALSE, kMutexName);
-    if (!mutex) return false;
-    CloseHandle(mutex);
-    return true;
-}
 
 class RegistrationExchangeTest : public ::testing::Test {
 protected:

@@ -20,6 +20,21 @@ struct SettingWindow {
     HWND backup = nullptr;         // page 1
 };
 
+// Finds the window and pages of a running TazuSetting.
+inline ::testing::AssertionResult findSettingWindow(driver::Program* program, SettingWindow* window)
+{
+    window->program = program;
+    window->main = driver::findWindow(program->id, L"#32770", kSettingTitle, 15000);
+    if (!window->main) return ::testing::AssertionFailure() << "no settings window appeared";
+    for (HWND page = FindWindowExW(window->main, nullptr, L"#32770", nullptr); page;
+         page = FindWindowExW(window->main, page, L"#32770", nullptr)) {
+        if (GetDlgItem(page, IDC_REG_ROW_LABEL_FIRST)) window->registration = page;
+        if (GetDlgItem(page, IDC_BACKUP_ADD_BEF)) window->backup = page;
+    }
+    if (!window->registration || !window->backup) return ::testing::AssertionFailure() << "a page is missing";
+    return ::testing::AssertionSuccess();
+}
+
 class SettingTest : public CommandTest {
 protected:
     SettingTest() : CommandTest(L"TazuSetting.exe") {}
@@ -43,16 +58,7 @@ protected:
     // Finds the window and pages of a running TazuSetting.
     ::testing::AssertionResult attach(SettingWindow* window, driver::Program* program)
     {
-        window->program = program;
-        window->main = driver::findWindow(program->id, L"#32770", kSettingTitle, 15000);
-        if (!window->main) return ::testing::AssertionFailure() << "no settings window appeared";
-        for (HWND page = FindWindowExW(window->main, nullptr, L"#32770", nullptr); page;
-             page = FindWindowExW(window->main, page, L"#32770", nullptr)) {
-            if (GetDlgItem(page, IDC_REG_ROW_LABEL_FIRST)) window->registration = page;
-            if (GetDlgItem(page, IDC_BACKUP_ADD_BEF)) window->backup = page;
-        }
-        if (!window->registration || !window->backup) return ::testing::AssertionFailure() << "a page is missing";
-        return ::testing::AssertionSuccess();
+        return findSettingWindow(program, window);
     }
 
     // The TazuSetting that a command of this sandbox started, taken into the sandbox's care.

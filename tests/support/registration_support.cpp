@@ -275,6 +275,16 @@ std::string readBytes(const std::wstring& path)
     return e2e::readFile(path, &bytes) ? bytes : "<missing>";
 }
 
+// ---- TazuUAC ----
+
+bool helperRuns()
+{
+    HANDLE mutex = OpenMutexW(SYNCHRONIZE, FALSE, L"tazuuac vantrel app 2016.04");
+    if (!mutex) return false;
+    CloseHandle(mutex);
+    return true;
+}
+
 // ---- Program folder ----
 
 ::testing::AssertionResult makeProgramFolder(ProgramFolder* folder, const std::wstring& tag)

@@ -61,6 +61,11 @@ std::wstring userFolder(int csidl);
 // Bytes of a file, or "<missing>".
 std::string readBytes(const std::wstring& path);
 
+// ---- TazuUAC ----
+
+// Whether a TazuUAC runs (its single-instance mutex exists).
+bool helperRuns();
+
 // ---- A program folder of the test's own ----
 
 // "<temp>\vantrel_reg_<pid>_<n>\tazu_t<pid>_<n><tag>\": the folder-derived text is

@@ -660,6 +660,28 @@ int comboSelection(HWND combo)
     return static_cast<int>(static_cast<LRESULT>(selected));
 }
 
+void clickNow(HWND control)
+{
+    RECT client = {};
+    GetClientRect(control, &client);
+    LPARAM at = MAKELPARAM((client.right - client.left) / 2, (client.bottom - client.top) / 2);
+    sendWaiting(control, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    sendWaiting(control, WM_LBUTTONUP, 0, at);
+}
+
+void keyNow(HWND control, UINT virtualKey)
+{
+    sendWaiting(control, WM_KEYDOWN, virtualKey, 1);
+    sendWaiting(control, WM_KEYUP, virtualKey, 0xC0000001);
+}
+
+bool pressButtonNow(HWND dialog, int id)
+{
+    HWND button = GetDlgItem(dialog, id);
+    if (!button) return false;
+    return sendWaiting(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button));
+}
+
 bool chooseComboItem(HWND dialog, int id, int index)
 {
     HWND combo = GetDlgItem(dialog, id);

@@ -66,6 +66,12 @@ void key(HWND control, UINT virtualKey);
 // Sends WM_COMMAND with the button's identifier to a dialog, as a press of that button does.
 bool pressButton(HWND dialog, int id);
 
+// The same inputs sent rather than posted: each returns once the program has handled it, so
+// that a test can tell their order from that of its other messages.
+void clickNow(HWND control);
+void keyNow(HWND control, UINT virtualKey);
+bool pressButtonNow(HWND dialog, int id);
+
 // ---- Message boxes ----
 
 enum IconKind { IconNone, IconError, IconWarning, IconInformation, IconQuestion, IconUnknown };

@@ -236,6 +236,11 @@ TEST(ErrorTrailShown, NumberTextAndCode)
     EXPECT_EQ(L"CD:1234 Error has occurred. *" + systemText(1223, UiEnglish),
               trailFailure(trail, UiEnglish));
     EXPECT_EQ(0u, trailFailure(trail, UiJapanese).find(L"CD:1234 エラーが発生しました。 *0x000004c7:"));
+
+    // Number 0 has an entry, but with empty texts: it reads like a number without one.
+    trailClear(&trail);
+    EXPECT_EQ(L"CD:0 Error has occurred.", trailFailure(trail, UiEnglish));
+    EXPECT_EQ(L"CD:0 エラーが発生しました。", trailFailure(trail, UiJapanese));
 }
 
 TEST(DebugLog, NewLogStartsWithOneByteOrderMark)
