@@ -43,9 +43,8 @@ protected:
 // The library's progress window of a process, polled every millisecond.
 HWND findProgressWindow(DWORD processId, DWORD timeoutMs);
 
-// Presses Cancel in the progress window while every other thread of the process is held, so
-// that the archive cannot be finished between the press and its effect.
-::testing::AssertionResult cancelProgress(HWND progress, DWORD processId);
+// Presses Cancel in the progress window (sent, so that it has been handled on return).
+::testing::AssertionResult cancelProgress(HWND progress);
 
 // Selects the folder in the program's folder dialog and confirms it once the dialog shows it
 // as selected; cancels the dialog when it does not.
