@@ -146,7 +146,9 @@ TEST_F(HereResultWindow, WithoutAutoCloseItWaitsForClose)
     ASSERT_TRUE(driver::waitUntil([&] { return driver::isVisible(close); }, 2000));
     EXPECT_EQ(L"Close", driver::text(close));
     EXPECT_TRUE(hasColour(result, kSuccessColour));
-    EXPECT_EQ(RGB(32, 239, 0), driver::pixel(close, 1, 1));
+    // The button is painted after it is shown: give the paint a moment.
+    EXPECT_TRUE(driver::waitUntil([&] { return driver::pixel(close, 1, 1) == RGB(32, 239, 0); }, 2000))
+        << "colour " << std::hex << driver::pixel(close, 1, 1);
     // Well past the automatic close, the window is still there; the switch no longer changes.
     Sleep(2500);
     EXPECT_TRUE(driver::isVisible(result));
