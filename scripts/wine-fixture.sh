@@ -42,6 +42,11 @@ case "$action" in
     for link in "$WINEPREFIX"/drive_c/users/*/*; do
       if [ -L "$link" ]; then rm -f "$link" && mkdir -p "$link"; fi
     done
+    # End-to-end tests keep their folders in slots made once here, a slot per test process. The
+    # folder dialog finds a path by item identifiers that hold each folder's modification time:
+    # no folder above a running test's own may change meanwhile, and the shared temporary folder
+    # changes all the time while tests run side by side.
+    mkdir -p "$WINEPREFIX"/drive_c/vantrel_e2e/slot{00..15}
     # Xvfb runs no window manager: with Wine's window management on, every hidden or destroyed
     # window waits two seconds for a window manager that never answers.
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1

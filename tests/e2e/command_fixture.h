@@ -103,8 +103,10 @@ protected:
     // selection; cancels the dialog when it never does.
     ::testing::AssertionResult choose(HWND dialog, const driver::Program& program, const std::wstring& path)
     {
-        if (driver::chooseInFolderDialog(dialog, program.id, path)) return ::testing::AssertionSuccess();
-        return ::testing::AssertionFailure() << "the folder dialog did not select " << narrow(path);
+        std::wstring shown;
+        if (driver::chooseInFolderDialog(dialog, program.id, path, &shown)) return ::testing::AssertionSuccess();
+        return ::testing::AssertionFailure() << "the folder dialog did not select " << narrow(path) << " (it showed "
+                                             << narrow(shown) << ")";
     }
 
     // Places the stand-in settings program beside the command as TazuSetting.exe, with the

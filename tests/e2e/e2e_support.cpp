@@ -201,10 +201,37 @@ std::wstring stampInSeconds(int seconds)
     return stampOf(later);
 }
 
+namespace {
+
+// The folder of this process's sandboxes: a slot of the test environment that no other process
+// uses while this one runs (it holds the slot's lock file open until it ends, when the file goes),
+// else the temporary folder.
+std::wstring sandboxParent()
+{
+    static std::wstring parent;
+    if (!parent.empty()) return parent;
+    for (int slot = 0; slot < 16 && parent.empty(); ++slot) {
+        wchar_t folder[64];
+        _snwprintf(folder, 64, L"C:\\vantrel_e2e\\slot%02d\\", slot);
+        folder[63] = L'\0';
+        std::wstring lock = std::wstring(folder) + L"held";
+        HANDLE held = CreateFileW(lock.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_FLAG_DELETE_ON_CLOSE,
+                                  nullptr);
+        if (held != INVALID_HANDLE_VALUE) parent = folder;  // kept open for the life of the process
+    }
+    if (parent.empty()) {
+        wchar_t temp[MAX_PATH];
+        GetTempPathW(MAX_PATH, temp);
+        parent = temp;
+    }
+    return parent;
+}
+
+}  // namespace
+
 ::testing::AssertionResult makeSandbox(Sandbox* sandbox, const wchar_t* programFile)
 {
-    wchar_t temp[MAX_PATH];
-    GetTempPathW(MAX_PATH, temp);
+    const std::wstring temp = sandboxParent();
     wchar_t unique[64];
     _snwprintf(unique, 64, L"e2e%lux%dx%lu", GetCurrentProcessId(), ++g_sandboxCount, GetTickCount() % 100000);
     unique[63] = L'\0';

@@ -103,8 +103,10 @@ HWND findProgressWindow(DWORD processId, DWORD timeoutMs)
 
 ::testing::AssertionResult chooseFolderSurely(HWND dialog, DWORD processId, const std::wstring& folder)
 {
-    if (driver::chooseInFolderDialog(dialog, processId, folder)) return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "the dialog did not select " << narrow(folder);
+    std::wstring shown;
+    if (driver::chooseInFolderDialog(dialog, processId, folder, &shown)) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "the dialog did not select " << narrow(folder) << " (it showed "
+                                         << narrow(shown) << ")";
 }
 
 bool readMessageBoxLooking(HWND box, driver::IconKind icon, driver::MessageBoxInfo* info)

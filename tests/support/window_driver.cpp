@@ -516,29 +516,70 @@ std::wstring treeItemText(HANDLE process, HWND tree, LRESULT item)
     return result;
 }
 
-// Selects a child of the selected item or of its parent whose text is the name.
-bool selectNearbyTreeItem(HANDLE process, HWND tree, const std::wstring& name)
+// The child of a tree item whose text passes the test, after expanding the item (which fills
+// its children from the folder as it is now).
+template <typename Test>
+LRESULT childWhere(HANDLE process, HWND tree, LRESULT parent, Test test)
 {
-    LRESULT selected = SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0);
-    if (!selected) return false;
-    SendMessageW(tree, TVM_EXPAND, TVE_EXPAND, selected);
-    LRESULT parents[] = {selected, SendMessageW(tree, TVM_GETNEXTITEM, TVGN_PARENT, selected)};
-    for (LRESULT parent : parents) {
-        if (!parent) continue;
-        for (LRESULT child = SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CHILD, parent); child;
-             child = SendMessageW(tree, TVM_GETNEXTITEM, TVGN_NEXT, child)) {
-            if (treeItemText(process, tree, child) == name) {
-                SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, child);
-                return true;
-            }
-        }
+    SendMessageW(tree, TVM_EXPAND, TVE_EXPAND, parent);
+    for (LRESULT child = SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CHILD, parent); child;
+         child = SendMessageW(tree, TVM_GETNEXTITEM, TVGN_NEXT, child)) {
+        if (test(treeItemText(process, tree, child))) return child;
     }
-    return false;
+    return 0;
+}
+
+// Selects a folder of a drive by walking the tree by item texts: the drive's item (its text
+// holds "(C:)") lies below the root's children, and each folder's item below its parent's.
+// The dialog's own walk compares saved item identifiers, which hold each folder's modification
+// time: once a folder on the way changes (other programs create things in the temporary
+// folder), the dialog can no longer find anything below it.
+bool selectTreeItemByPath(HANDLE process, HWND tree, const std::wstring& folder)
+{
+    std::vector<std::wstring> parts;
+    for (size_t from = 0; from <= folder.size();) {
+        size_t to = folder.find(L'\\', from);
+        if (to == std::wstring::npos) to = folder.size();
+        if (to > from) parts.push_back(folder.substr(from, to - from));
+        from = to + 1;
+    }
+    if (parts.size() < 2 || parts[0].size() != 2 || parts[0][1] != L':') return false;
+    const std::wstring driveMark = L"(" + parts[0] + L")";
+    auto sameName = [](const std::wstring& a, const std::wstring& b) { return _wcsicmp(a.c_str(), b.c_str()) == 0; };
+
+    LRESULT root = SendMessageW(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0);
+    LRESULT item = 0;
+    SendMessageW(tree, TVM_EXPAND, TVE_EXPAND, root);
+    for (LRESULT child = SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CHILD, root); child && !item;
+         child = SendMessageW(tree, TVM_GETNEXTITEM, TVGN_NEXT, child)) {
+        item = childWhere(process, tree, child,
+                          [&](const std::wstring& text) { return text.find(driveMark) != std::wstring::npos; });
+    }
+    for (size_t part = 1; item && part < parts.size(); ++part)
+        item = childWhere(process, tree, item, [&](const std::wstring& text) { return sameName(text, parts[part]); });
+    if (!item) return false;
+    SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, item);
+    return true;
+}
+
+// The edit box's text and the texts from the selected tree item up to the root, for a failure
+// message.
+std::wstring folderDialogState(HANDLE process, HWND edit, HWND tree)
+{
+    std::wstring state = L"edit \"" + (edit ? text(edit) : std::wstring()) + L"\", tree";
+    if (!tree) return state + L" missing";
+    LRESULT item = SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0);
+    if (!item) state += L" without selection";
+    for (int depth = 0; item && depth < 32; ++depth) {
+        state += L" < \"" + treeItemText(process, tree, item) + L"\"";
+        item = SendMessageW(tree, TVM_GETNEXTITEM, TVGN_PARENT, item);
+    }
+    return state;
 }
 
 }  // namespace
 
-bool chooseInFolderDialog(HWND dialog, DWORD processId, const std::wstring& folder)
+bool chooseInFolderDialog(HWND dialog, DWORD processId, const std::wstring& folder, std::wstring* showedInstead)
 {
     // BFFM_SETSELECTIONW takes a path in the dialog's own process.
     HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE | PROCESS_VM_READ, FALSE, processId);
@@ -565,10 +606,9 @@ bool chooseInFolderDialog(HWND dialog, DWORD processId, const std::wstring& fold
         SendMessageTimeoutW(dialog, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(remote), SMTO_ABORTIFHUNG,
                             5000, &result);
         selected = shown(1500);
-        // Wine's dialog does not always find a path it is given (it walks its tree from the
-        // first visible item); a folder next to the current selection can be picked in the tree.
-        if (!selected && tree) selected = selectNearbyTreeItem(process, tree, name) && shown(1500);
+        if (!selected && tree) selected = selectTreeItemByPath(process, tree, folder) && shown(1500);
     }
+    if (ok && !selected && showedInstead) *showedInstead = folderDialogState(process, edit, tree);
     if (ok) {
         // Never confirm whatever happens to be preselected: cancel when the folder is not shown.
         Sleep(100);

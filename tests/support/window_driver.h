@@ -103,8 +103,9 @@ constexpr int kFolderDialogTitleId = 14146;
 // The next folder dialog (SHBrowseForFolder with an edit box) of a process, or null on timeout.
 HWND findFolderDialog(DWORD processId, DWORD timeoutMs);
 // Selects a folder in a folder dialog of another process and confirms it once the dialog shows
-// it; cancels the dialog and returns false when it never does.
-bool chooseInFolderDialog(HWND dialog, DWORD processId, const std::wstring& folder);
+// it; cancels the dialog and returns false when it never does, with what the dialog showed
+// instead (its edit box and the selected tree item's ancestry) in *shown.
+bool chooseInFolderDialog(HWND dialog, DWORD processId, const std::wstring& folder, std::wstring* shown = nullptr);
 // The folder dialog's edit box (empty when it has none).
 HWND folderDialogEdit(HWND dialog);
 
