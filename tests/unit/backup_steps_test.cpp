@@ -17,6 +17,7 @@
 #include "run_state.h"
 #include "settings.h"
 #include "there_destination.h"
+#include "unit_support.h"
 
 namespace {
 
@@ -45,16 +46,6 @@ int recordMessage(UINT, const wchar_t*, const wchar_t* text)
 
 // ---- Files ----
 
-bool writeFile(const std::wstring& path, const std::string& bytes)
-{
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    DWORD written = 0;
-    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    CloseHandle(file);
-    return written == bytes.size();
-}
-
 std::string readFile(const std::wstring& path)
 {
     std::string bytes;
@@ -67,47 +58,6 @@ std::string readFile(const std::wstring& path)
     return bytes;
 }
 
-bool exists(const std::wstring& path)
-{
-    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-void removeTree(const std::wstring& path)
-{
-    DWORD attributes = GetFileAttributesW(path.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES) return;
-    if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
-        WIN32_FIND_DATAW entry;
-        HANDLE search = FindFirstFileW((path + L"\\*").c_str(), &entry);
-        if (search != INVALID_HANDLE_VALUE) {
-            do {
-                std::wstring name = entry.cFileName;
-                if (name != L"." && name != L"..") removeTree(path + L"\\" + name);
-            } while (FindNextFileW(search, &entry));
-            FindClose(search);
-        }
-        RemoveDirectoryW(path.c_str());
-    } else {
-        DeleteFileW(path.c_str());
-    }
-}
-
-// Names in a folder, sorted, without "." and "..".
-std::vector<std::wstring> namesIn(const std::wstring& path)
-{
-    std::vector<std::wstring> names;
-    WIN32_FIND_DATAW entry;
-    HANDLE search = FindFirstFileW((path + L"\\*").c_str(), &entry);
-    if (search == INVALID_HANDLE_VALUE) return names;
-    do {
-        std::wstring name = entry.cFileName;
-        if (name != L"." && name != L"..") names.push_back(name);
-    } while (FindNextFileW(search, &entry));
-    FindClose(search);
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 // Files (with their bytes) and folders (ending in a backslash) below a root, in order.
 void makeTree(const std::wstring& root, const std::vector<std::pair<std::wstring, std::string>>& entries)
 {
@@ -115,7 +65,7 @@ void makeTree(const std::wstring& root, const std::vector<std::pair<std::wstring
     for (const auto& entry : entries) {
         std::wstring path = root + L"\\" + entry.first;
         if (path.back() == L'\\') CreateDirectoryW(path.substr(0, path.size() - 1).c_str(), nullptr);
-        else writeFile(path, entry.second);
+        else writeBytes(path, entry.second);
     }
 }
 
@@ -147,7 +97,7 @@ protected:
         setMessageBoxSink(nullptr);
         // Some tests leave paths longer than a plain path can name.
         removeTree(L"\\\\?\\" + folder.substr(0, folder.size() - 1));
-        EXPECT_FALSE(exists(folder));
+        EXPECT_FALSE(fileExists(folder));
     }
 
     std::wstring folder;
@@ -170,8 +120,8 @@ TEST_F(BackupSteps, WriteTestCreatesAndRemovesItsProbe)
         wchar_t error[kErrorTextChars] = L"unchanged";
         EXPECT_EQ(0, writeTest(c.newPath.c_str(), c.kind, c.destination.c_str(), error, kErrorTextChars));
         EXPECT_STREQ(L"", error);
-        EXPECT_FALSE(exists(c.newPath));
-        EXPECT_TRUE(exists(c.destination));
+        EXPECT_FALSE(fileExists(c.newPath));
+        EXPECT_TRUE(fileExists(c.destination));
     }
 }
 
@@ -179,13 +129,13 @@ TEST_F(BackupSteps, WriteTestLeavesAnItemOfTheNewNameAlone)
 {
     std::wstring file = folder + L"taken.txt";
     std::wstring sub = folder + L"taken_folder";
-    ASSERT_TRUE(writeFile(file, "someone's"));
+    ASSERT_TRUE(writeBytes(file, "someone's"));
     ASSERT_TRUE(CreateDirectoryW(sub.c_str(), nullptr));
     wchar_t error[kErrorTextChars];
     EXPECT_EQ(kNewPathTaken, writeTest(file.c_str(), ItemFile, folder.c_str(), error, kErrorTextChars));
     EXPECT_EQ(kNewPathTaken, writeTest((sub + L"\\").c_str(), ItemFolder, folder.c_str(), error, kErrorTextChars));
     EXPECT_EQ("someone's", readFile(file));
-    EXPECT_TRUE(exists(sub));
+    EXPECT_TRUE(fileExists(sub));
 }
 
 TEST_F(BackupSteps, WriteTestReportsTheSystemTextWhereNothingCanBeCreated)
@@ -201,8 +151,8 @@ TEST_F(BackupSteps, CopyNeverWritesOverAnItemThatWasThere)
 {
     std::wstring item = folder + L"item.txt";
     std::wstring target = folder + L"target.txt";
-    ASSERT_TRUE(writeFile(item, "mine"));
-    ASSERT_TRUE(writeFile(target, "someone's"));
+    ASSERT_TRUE(writeBytes(item, "mine"));
+    ASSERT_TRUE(writeBytes(target, "someone's"));
     BackupItem backup;
     ASSERT_EQ(0, beginBackupItem(item.c_str(), &backup));
     EXPECT_EQ(kNewPathTaken, copyToNewPath(&backup, target.c_str()));
@@ -225,10 +175,10 @@ TEST_F(BackupSteps, TheCreateCallDecidesWhatTheRunMayRemove)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
-        ASSERT_TRUE(c.isFolder ? CreateDirectoryW(c.existing.c_str(), nullptr) : writeFile(c.existing, ""));
+        ASSERT_TRUE(c.isFolder ? CreateDirectoryW(c.existing.c_str(), nullptr) : writeBytes(c.existing, ""));
         wchar_t error[kErrorTextChars];
         EXPECT_EQ(kNewPathTaken, claimNewPath(c.newPath.c_str(), c.isFolder ? ItemFolder : ItemFile, error, kErrorTextChars));
-        EXPECT_TRUE(exists(c.existing));
+        EXPECT_TRUE(fileExists(c.existing));
         EXPECT_EQ(c.isFolder, (GetFileAttributesW(c.existing.c_str()) & FILE_ATTRIBUTE_DIRECTORY) != 0);
     }
     // Made by the call: this run's own, empty.
@@ -242,7 +192,7 @@ TEST_F(BackupSteps, TheCreateCallDecidesWhatTheRunMayRemove)
 TEST_F(BackupSteps, ACopyTheShellRefusesLeavesNothingAtTheNewPath)
 {
     std::wstring item = folder + L"locked.txt";
-    ASSERT_TRUE(writeFile(item, "locked"));
+    ASSERT_TRUE(writeBytes(item, "locked"));
     // Held open without sharing, the file cannot be read by the copy.
     HANDLE lock = CreateFileW(item.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, lock);
@@ -252,7 +202,7 @@ TEST_F(BackupSteps, ACopyTheShellRefusesLeavesNothingAtTheNewPath)
     int result = copyToNewPath(&backup, newPath.c_str());
     CloseHandle(lock);
     EXPECT_EQ(-1, result);
-    EXPECT_FALSE(exists(newPath));
+    EXPECT_FALSE(fileExists(newPath));
     EXPECT_EQ("locked", readFile(item));
 }
 
@@ -276,10 +226,10 @@ TEST_F(BackupSteps, AFolderCopyThatLostFilesFailsAndLeavesNothingAtTheNewPath)
         g_messages.clear();
         std::wstring item = folder + L"Project";
         ASSERT_TRUE(CreateDirectoryW(item.c_str(), nullptr));
-        ASSERT_TRUE(writeFile(item + L"\\a.txt", "a"));
+        ASSERT_TRUE(writeBytes(item + L"\\a.txt", "a"));
         std::wstring lost = item + L"\\" + c.lost;
         CreateDirectoryW(lost.substr(0, lost.find_last_of(L'\\')).c_str(), nullptr);
-        ASSERT_TRUE(writeFile(lost, "must not be lost"));
+        ASSERT_TRUE(writeBytes(lost, "must not be lost"));
         std::wstring newPath = folder + c.newName + L"\\";
         ASSERT_LE(lost.size(), 259u);
         if (!c.lock) {
@@ -295,7 +245,7 @@ TEST_F(BackupSteps, AFolderCopyThatLostFilesFailsAndLeavesNothingAtTheNewPath)
         if (lock != INVALID_HANDLE_VALUE) CloseHandle(lock);
 
         EXPECT_EQ(-1, result);
-        EXPECT_FALSE(exists(newPath));
+        EXPECT_FALSE(fileExists(newPath));
         EXPECT_EQ("a", readFile(item + L"\\a.txt"));
         EXPECT_EQ("must not be lost", readFile(lost));
         ASSERT_EQ(1u, g_messages.size());
@@ -320,9 +270,9 @@ TEST_F(BackupSteps, CopyCheckNamesTheFirstEntryMissingOrCutShort)
         std::wstring difference;   // below the item; empty when the copy is complete
     } cases[] = {
         {"complete copy", [](const std::wstring&) {}, L""},
-        {"more in the copy", [](const std::wstring& copy) { writeFile(copy + L"\\extra.txt", "x"); }, L""},
+        {"more in the copy", [](const std::wstring& copy) { writeBytes(copy + L"\\extra.txt", "x"); }, L""},
         {"file missing", [](const std::wstring& copy) { DeleteFileW((copy + L"\\sub\\b.txt").c_str()); }, L"\\sub\\b.txt"},
-        {"file cut short", [](const std::wstring& copy) { writeFile(copy + L"\\a.txt", "a"); }, L"\\a.txt"},
+        {"file cut short", [](const std::wstring& copy) { writeBytes(copy + L"\\a.txt", "a"); }, L"\\a.txt"},
         {"empty folder missing", [](const std::wstring& copy) { RemoveDirectoryW((copy + L"\\empty").c_str()); }, L"\\empty"},
         {"folder instead of a file",
          [](const std::wstring& copy) {
@@ -340,7 +290,7 @@ TEST_F(BackupSteps, CopyCheckNamesTheFirstEntryMissingOrCutShort)
         const std::wstring copy = L"\\\\?\\" + folder + L"Copy";
         makeTree(copy, tree);
         c.change(copy);
-        bool missing = !exists(copy);
+        bool missing = !fileExists(copy);
         wchar_t difference[600] = L"unchanged";
         int result = compareCopiedTree(item.c_str(), (folder + L"Copy").c_str(), difference, 600);
         if (c.difference.empty() && !missing) {
@@ -352,9 +302,9 @@ TEST_F(BackupSteps, CopyCheckNamesTheFirstEntryMissingOrCutShort)
         removeTree(copy);
     }
     // A file item: its copy must be a file of its size.
-    writeFile(folder + L"one.txt", "12345");
-    writeFile(folder + L"one_copy.txt", "12345");
-    writeFile(folder + L"one_short.txt", "1234");
+    writeBytes(folder + L"one.txt", "12345");
+    writeBytes(folder + L"one_copy.txt", "12345");
+    writeBytes(folder + L"one_short.txt", "1234");
     wchar_t difference[600];
     EXPECT_EQ(CopyComplete, compareCopiedTree((folder + L"one.txt").c_str(), (folder + L"one_copy.txt").c_str(), difference, 600));
     EXPECT_EQ(CopyIncomplete, compareCopiedTree((folder + L"one.txt").c_str(), (folder + L"one_short.txt").c_str(), difference, 600));
@@ -370,13 +320,13 @@ void takeTheNameOnce(const wchar_t* newPath)
         calls = 0;
         return;
     }
-    if (calls++ == 0) writeFile(newPath, g_intruderBytes);
+    if (calls++ == 0) writeBytes(newPath, g_intruderBytes);
 }
 
 TEST_F(BackupSteps, ANameTakenAfterTheWriteTestIsACollision)
 {
     std::wstring item = folder + L"report.txt";
-    ASSERT_TRUE(writeFile(item, "report"));
+    ASSERT_TRUE(writeBytes(item, "report"));
     g_intruderBytes.clear();
     takeTheNameOnce(nullptr);
     g_intruderBytes = "another program's";
@@ -400,7 +350,7 @@ TEST_F(BackupSteps, ANameTakenAfterTheWriteTestIsACollision)
 TEST_F(BackupSteps, ItemChecksRejectMissingItemsAndWildcards)
 {
     std::wstring item = folder + L"present.txt";
-    ASSERT_TRUE(writeFile(item, "x"));
+    ASSERT_TRUE(writeBytes(item, "x"));
     struct Case {
         const char* label;
         std::wstring path;
@@ -488,7 +438,7 @@ TEST_F(BackupSteps, AFolderIsNeverCopiedIntoItself)
         clearPerRunState();
         ASSERT_TRUE(CreateDirectoryW(item.c_str(), nullptr));
         ASSERT_TRUE(CreateDirectoryW((item + L"\\Backups").c_str(), nullptr));
-        ASSERT_TRUE(writeFile(item + L"\\a.txt", "a"));
+        ASSERT_TRUE(writeBytes(item + L"\\a.txt", "a"));
         copyText(g_run.chosenFolder, kFolderChars, c.chosen.c_str());
         copyText(g_settings.path, kTextSettingLimit + 2, c.path.c_str());
         g_settings.selDir = 0;
@@ -542,9 +492,9 @@ TEST_F(BackupSteps, CancelledOrSkippedShellOperationsAreFailures)
 {
     const std::wstring file = folder + L"report.txt";
     const std::wstring project = folder + L"Project";
-    ASSERT_TRUE(writeFile(file, "report"));
+    ASSERT_TRUE(writeBytes(file, "report"));
     ASSERT_TRUE(CreateDirectoryW(project.c_str(), nullptr));
-    ASSERT_TRUE(writeFile(project + L"\\a.txt", "a"));
+    ASSERT_TRUE(writeBytes(project + L"\\a.txt", "a"));
     struct Case {
         const char* label;
         std::wstring item;
@@ -567,7 +517,7 @@ TEST_F(BackupSteps, CancelledOrSkippedShellOperationsAreFailures)
         int result = c.rename ? renameToNewPath(&backup, c.newPath.c_str()) : copyToNewPath(&backup, c.newPath.c_str());
         setShellOperationCall(nullptr);
         EXPECT_EQ(-1, result);
-        EXPECT_FALSE(exists(c.newPath));
+        EXPECT_FALSE(fileExists(c.newPath));
         EXPECT_TRUE(g_messages.empty());
     }
     EXPECT_EQ("report", readFile(file));
@@ -579,10 +529,10 @@ TEST_F(BackupSteps, VirtualStoreCheckFindsTheNewFileDirectlyInTheStore)
     wchar_t local[MAX_PATH];
     ASSERT_TRUE(SUCCEEDED(SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, local)));
     std::wstring store = std::wstring(local) + L"\\VirtualStore\\";
-    bool storeExisted = exists(store);
+    bool storeExisted = fileExists(store);
     CreateDirectoryW(store.c_str(), nullptr);
     std::wstring name = L"vantrel_store_" + std::to_wstring(GetCurrentProcessId()) + L".txt";
-    ASSERT_TRUE(writeFile(store + name, "redirected"));
+    ASSERT_TRUE(writeBytes(store + name, "redirected"));
 
     struct Case {
         const char* label;

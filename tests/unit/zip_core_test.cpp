@@ -20,21 +20,6 @@
 
 namespace {
 
-// Names in a folder, without "." and "..".
-std::vector<std::wstring> listNames(const std::wstring& folder)
-{
-    std::vector<std::wstring> names;
-    WIN32_FIND_DATAW entry;
-    HANDLE search = FindFirstFileW((folder + L"*").c_str(), &entry);
-    if (search == INVALID_HANDLE_VALUE) return names;
-    do {
-        std::wstring name = entry.cFileName;
-        if (name != L"." && name != L"..") names.push_back(name);
-    } while (FindNextFileW(search, &entry));
-    FindClose(search);
-    return names;
-}
-
 // Bytes that deflate cannot shrink, so that archiving them takes a while.
 std::string noise(size_t size)
 {
@@ -67,7 +52,7 @@ volatile LONG g_otherRunFinished;
 DWORD WINAPI otherRun(void*)
 {
     while (!g_libraryDone) {
-        if (!listNames(g_seam.raceFolder).empty()) {
+        if (!namesIn(g_seam.raceFolder).empty()) {
             if (CopyFileW(g_seam.otherRunsArchive.c_str(), g_seam.raceArchivePath.c_str(), TRUE))
                 InterlockedExchange(&g_otherRunFinished, 1);
             return 0;
@@ -290,7 +275,7 @@ TEST_F(ZipCoreTest, AnArchivePathTakenWhileTheLibraryWorksIsACollisionAndBothArc
     EXPECT_TRUE(zipread::holdsExactly(destination + L"plan_20240305_140709.txt.zip", {{"plan.txt", "their plan"}}));
     EXPECT_TRUE(zipread::holdsExactly(destination + L"plan_20240305_140710.txt.zip", {{"plan.txt", noise(9000000)}}));
     EXPECT_EQ(destination + L"plan_20240305_140710.txt.zip", std::wstring(g_run.lastNewPath));
-    EXPECT_EQ(2u, listNames(destination).size());
+    EXPECT_EQ(2u, namesIn(destination).size());
     EXPECT_TRUE(messages.shown().empty());
 }
 
