@@ -19,6 +19,21 @@ constexpr int kWindowWaitRounds = 101;
 constexpr DWORD kWindowWaitMilliseconds = 100;
 // "/select,", a folder path plus an item name of at most 259 characters each, two quotes.
 constexpr size_t kSelectParameterChars = 8 + 2 * MAX_PATH + 2;
+// The collection's calls go to the file manager's process. One that stopped answering would hold
+// the finished run forever; past this wait the collection counts as unavailable.
+constexpr DWORD kCollectionAnswerMilliseconds = 5000;
+
+// One look at the collection, shared by the waiting caller and the worker that calls the shell.
+// Whichever lets go last frees it, so a caller that gave up never waits for a stuck worker.
+struct CollectionJob {
+    LONG holders;
+    ExplorerWindowList list;
+    int result;
+};
+
+// Workers that have not come back yet. Looks are made one after another, so one still out when
+// the next begins is stuck in the shell, and the next would only get stuck behind it.
+LONG g_collectionsOut = 0;
 
 void startWithShell(const wchar_t* program, const wchar_t* parameters)
 {
@@ -128,6 +143,8 @@ const ExplorerWindowEntry* findFolderWindow(const ExplorerWindowList* list, cons
 } // namespace
 
 int (*g_explorerCollect)(ExplorerWindowList* list) = collectExplorerWindows;
+int (*g_explorerWalk)(ExplorerWindowList* list) = walkShellWindows;
+DWORD g_explorerAnswerMilliseconds = kCollectionAnswerMilliseconds;
 void (*g_explorerStart)(const wchar_t* program, const wchar_t* parameters) = startWithShell;
 void (*g_explorerPause)(DWORD milliseconds) = pauseBySleeping;
 
@@ -139,7 +156,8 @@ void freeExplorerWindowList(ExplorerWindowList* list)
     list->capacity = 0;
 }
 
-int collectExplorerWindows(ExplorerWindowList* list)
+// The shell's window collection, walked on the calling thread.
+int walkShellWindows(ExplorerWindowList* list)
 {
     if (!list->entries && growList(list) != 0) return kExplorerNoList;
 
@@ -155,6 +173,58 @@ int collectExplorerWindows(ExplorerWindowList* list)
         windows->Release();
     }
     if (SUCCEEDED(init)) CoUninitialize();
+    return rc;
+}
+
+namespace {
+
+void releaseCollectionJob(CollectionJob* job)
+{
+    if (InterlockedDecrement(&job->holders) != 0) return;
+    freeExplorerWindowList(&job->list);
+    HeapFree(GetProcessHeap(), 0, job);
+}
+
+DWORD WINAPI collectionWorker(void* parameter)
+{
+    CollectionJob* job = static_cast<CollectionJob*>(parameter);
+    job->result = g_explorerWalk(&job->list);
+    if (job->result == kExplorerNoList) job->result = kExplorerNoCollection;
+    releaseCollectionJob(job);
+    InterlockedDecrement(&g_collectionsOut);
+    return 0;
+}
+
+} // namespace
+
+int collectExplorerWindows(ExplorerWindowList* list)
+{
+    if (!list->entries && growList(list) != 0) return kExplorerNoList;
+    if (InterlockedCompareExchange(&g_collectionsOut, 0, 0) != 0) return kExplorerNoCollection;
+
+    CollectionJob* job = static_cast<CollectionJob*>(
+        HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(CollectionJob)));
+    if (!job) return kExplorerNoCollection;
+    job->holders = 2;
+    InterlockedIncrement(&g_collectionsOut);
+    HANDLE worker = CreateThread(nullptr, 0, collectionWorker, job, 0, nullptr);
+    if (!worker) {
+        InterlockedDecrement(&g_collectionsOut);
+        HeapFree(GetProcessHeap(), 0, job);
+        return kExplorerNoCollection;
+    }
+    DWORD waited = WaitForSingleObject(worker, g_explorerAnswerMilliseconds);
+    CloseHandle(worker);
+    int rc = kExplorerNoCollection;
+    if (waited == WAIT_OBJECT_0) {
+        // The worker is done with the job: its list becomes the caller's.
+        rc = job->result;
+        freeExplorerWindowList(list);
+        *list = job->list;
+        job->list = {};
+        if (!list->entries) growList(list);
+    }
+    releaseCollectionJob(job);
     return rc;
 }
 

@@ -27,8 +27,13 @@ constexpr int kExplorerNoList = -3;        // the list itself cannot be allocate
 
 // Lists the folder windows of the shell's window collection into an empty list. Returns 0, -1
 // when the enumeration stopped early (what was found until then stays in the list),
-// kExplorerNoCollection or kExplorerNoList (the list is then empty).
+// kExplorerNoCollection or kExplorerNoList (the list is then empty). The shell is asked on a
+// worker thread; when it does not answer in time, or an earlier worker is still waiting for it,
+// the result is kExplorerNoCollection.
 int collectExplorerWindows(ExplorerWindowList* list);
+
+// The same walk on the calling thread, with no bound on how long the shell takes.
+int walkShellWindows(ExplorerWindowList* list);
 
 // Gives back the entries of a list and empties it.
 void freeExplorerWindowList(ExplorerWindowList* list);
@@ -40,3 +45,5 @@ void bringToFront(HWND window);
 extern int (*g_explorerCollect)(ExplorerWindowList* list);               // collectExplorerWindows
 extern void (*g_explorerStart)(const wchar_t* program, const wchar_t* parameters);  // ShellExecuteW
 extern void (*g_explorerPause)(DWORD milliseconds);                      // Sleep
+extern int (*g_explorerWalk)(ExplorerWindowList* list);                  // walkShellWindows
+extern DWORD g_explorerAnswerMilliseconds;   // how long collectExplorerWindows waits for it

@@ -284,6 +284,66 @@ TEST(ExplorerCollection, ListsOnlyFolderWindows)
     EXPECT_EQ(list.count, 0);
 }
 
+// A shell that stops answering until the test lets it go.
+HANDLE g_shellAnswers = nullptr;
+LONG g_walks = 0;
+
+int walkThatWaitsForTheShell(ExplorerWindowList* list)
+{
+    InterlockedIncrement(&g_walks);
+    WaitForSingleObject(g_shellAnswers, INFINITE);
+    list->capacity = 256;
+    list->entries = static_cast<ExplorerWindowEntry*>(
+        HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(ExplorerWindowEntry) * 256));
+    wcscpy(list->entries[0].folderPath, L"C:\\Answered");
+    list->count = 1;
+    return 0;
+}
+
+TEST(ExplorerCollectionBound, ShellThatStopsAnsweringIsGivenUpUntilItAnswersAgain)
+{
+    g_shellAnswers = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    ASSERT_NE(g_shellAnswers, nullptr);
+    g_walks = 0;
+    int (*savedWalk)(ExplorerWindowList*) = g_explorerWalk;
+    DWORD savedWait = g_explorerAnswerMilliseconds;
+    g_explorerWalk = walkThatWaitsForTheShell;
+    g_explorerAnswerMilliseconds = 200;
+
+    ExplorerWindowList list = {};
+    DWORD start = GetTickCount();
+    EXPECT_EQ(collectExplorerWindows(&list), kExplorerNoCollection);
+    EXPECT_LT(GetTickCount() - start, 3000u);
+    EXPECT_EQ(list.count, 0);
+    EXPECT_GE(list.capacity, 256);
+    freeExplorerWindowList(&list);
+
+    // The first worker is still out: the next look gives up at once instead of queueing.
+    start = GetTickCount();
+    EXPECT_EQ(collectExplorerWindows(&list), kExplorerNoCollection);
+    EXPECT_LT(GetTickCount() - start, 150u);
+    EXPECT_EQ(g_walks, 1);
+    freeExplorerWindowList(&list);
+
+    // Once the shell answers again, so does the collection, with what the shell listed.
+    SetEvent(g_shellAnswers);
+    int rc = kExplorerNoCollection;
+    for (int round = 0; round < 100 && rc != 0; ++round) {
+        Sleep(20);
+        freeExplorerWindowList(&list);
+        rc = collectExplorerWindows(&list);
+    }
+    EXPECT_EQ(rc, 0);
+    ASSERT_EQ(list.count, 1);
+    EXPECT_STREQ(list.entries[0].folderPath, L"C:\\Answered");
+    EXPECT_EQ(g_walks, 2);
+    freeExplorerWindowList(&list);
+
+    g_explorerWalk = savedWalk;
+    g_explorerAnswerMilliseconds = savedWait;
+    CloseHandle(g_shellAnswers);
+}
+
 void quickPause(DWORD)
 {
     Sleep(10);
