@@ -88,7 +88,7 @@ protected:
         std::vector<std::wstring> found;
         std::wstring prefix = folderPath;
         if (!prefix.empty() && prefix.back() != L'\\') prefix += L'\\';
-        for (const std::wstring& name : listFolder(prefix))
+        for (const std::wstring& name : namesIn(prefix))
             if (isTimeStampedName(name, base, extension)) found.push_back(prefix + name);
         return found;
     }
@@ -128,7 +128,7 @@ protected:
     std::vector<std::string> standInRecords(const wchar_t* kind)
     {
         std::vector<std::string> records;
-        for (const std::wstring& name : listFolder(sandbox.programFolder)) {
+        for (const std::wstring& name : namesIn(sandbox.programFolder)) {
             if (name.rfind(std::wstring(kind) + L"_", 0) != 0 || name.size() < 4 ||
                 name.substr(name.size() - 4) != L".txt")
                 continue;

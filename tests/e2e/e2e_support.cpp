@@ -63,31 +63,13 @@ bool isFolder(const std::wstring& path)
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-std::vector<std::wstring> listFolder(const std::wstring& folder)
-{
-    std::vector<std::wstring> names;
-    std::wstring pattern = folder;
-    if (!pattern.empty() && pattern.back() != L'\\') pattern += L'\\';
-    pattern += L"*";
-    WIN32_FIND_DATAW entry;
-    HANDLE search = FindFirstFileW(pattern.c_str(), &entry);
-    if (search == INVALID_HANDLE_VALUE) return names;
-    do {
-        std::wstring name = entry.cFileName;
-        if (name != L"." && name != L"..") names.push_back(name);
-    } while (FindNextFileW(search, &entry));
-    FindClose(search);
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 bool removeTree(const std::wstring& path)
 {
     if (!exists(path)) return true;
     std::wstring trimmed = path;
     while (!trimmed.empty() && trimmed.back() == L'\\') trimmed.pop_back();
     if (isFolder(trimmed)) {
-        for (const std::wstring& name : listFolder(trimmed)) removeTree(trimmed + L"\\" + name);
+        for (const std::wstring& name : namesIn(trimmed)) removeTree(trimmed + L"\\" + name);
         SetFileAttributesW(trimmed.c_str(), FILE_ATTRIBUTE_NORMAL);
         return RemoveDirectoryW(trimmed.c_str()) != FALSE;
     }
@@ -99,7 +81,7 @@ namespace {
 
 void snapshotInto(const std::wstring& folder, const std::wstring& prefix, std::map<std::wstring, std::string>* tree)
 {
-    for (const std::wstring& name : listFolder(folder)) {
+    for (const std::wstring& name : namesIn(folder)) {
         std::wstring full = folder + L"\\" + name;
         if (isFolder(full)) {
             (*tree)[prefix + name + L"/"] = "";

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "folder_names.h"
 #include "window_driver.h"
 
 namespace e2e {
@@ -37,8 +38,6 @@ bool makeFolders(const std::wstring& folder);
 bool removeTree(const std::wstring& path);
 bool exists(const std::wstring& path);
 bool isFolder(const std::wstring& path);
-// Names in a folder (no "." and ".."), sorted.
-std::vector<std::wstring> listFolder(const std::wstring& folder);
 // Relative paths of every file and folder below a folder with each file's bytes ("dir/" for
 // folders), for comparing whole trees.
 std::map<std::wstring, std::string> snapshotTree(const std::wstring& folder);

@@ -78,7 +78,7 @@ TEST_F(HandoffTest, ThreeCommandsStartedTogetherEachRunWithTheirOwnAnswer)
     EXPECT_TRUE(endedWithoutRun(*programs[2], L"two"));
     EXPECT_EQ(1u, backupsIn(saved, L"zero", L".txt").size());
     EXPECT_EQ(1u, backupsIn(unsaved, L"one", L".txt").size());
-    EXPECT_EQ(2u, listFolder(saved + L"\\").size() + listFolder(unsaved + L"\\").size());
+    EXPECT_EQ(2u, namesIn(saved + L"\\").size() + namesIn(unsaved + L"\\").size());
 
     // Three exchanges with three keys, each answer taken by its command.
     auto started = standInRecords(L"started");
@@ -112,7 +112,7 @@ TEST_F(HandoffTest, SaveAndRunReadsTheSavedSettingsAgain)
     EXPECT_TRUE(waitForStatus(result, L"Success.", 20000));
     EXPECT_TRUE(endsWith(*program, 0, 10000));
     EXPECT_EQ(1u, backupsIn(changed, L"memo", L".txt").size());
-    EXPECT_TRUE(listFolder(saved + L"\\").empty());
+    EXPECT_TRUE(namesIn(saved + L"\\").empty());
 }
 
 TEST_F(HandoffTest, CancelAndUnknownAnswersEndTheCommandSilently)
@@ -129,7 +129,7 @@ TEST_F(HandoffTest, CancelAndUnknownAnswersEndTheCommandSilently)
         auto finished = standInRecords(L"finished");
         ASSERT_EQ(1u, finished.size());
         EXPECT_EQ(std::string("answer ") + answer + " delivery 0 code 0", finished[0]);
-        for (const std::wstring& name : listFolder(sandbox.programFolder))
+        for (const std::wstring& name : namesIn(sandbox.programFolder))
             if (name.rfind(L"started_", 0) == 0 || name.rfind(L"finished_", 0) == 0)
                 DeleteFileW((sandbox.programFolder + name).c_str());
     }

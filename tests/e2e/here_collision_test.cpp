@@ -13,7 +13,7 @@ protected:
     std::vector<std::wstring> stampsOf(const std::wstring& base, const std::wstring& extension)
     {
         std::vector<std::wstring> stamps;
-        for (const std::wstring& name : listFolder(sandbox.data)) {
+        for (const std::wstring& name : namesIn(sandbox.data)) {
             std::wstring stamp;
             if (isTimeStampedName(name, base, extension, &stamp)) stamps.push_back(stamp);
         }
@@ -101,7 +101,7 @@ TEST_F(HereCollisions, ANameWithoutTimeTakenFor61CompositionsGivesUp)
     std::string bytes;
     ASSERT_TRUE(readFile(takenPath, &bytes));
     EXPECT_EQ("taken", bytes);
-    EXPECT_EQ((std::vector<std::wstring>{L"report.txt", L"report_" + today + L".txt"}), listFolder(sandbox.data));
+    EXPECT_EQ((std::vector<std::wstring>{L"report.txt", L"report_" + today + L".txt"}), namesIn(sandbox.data));
 }
 
 }  // namespace

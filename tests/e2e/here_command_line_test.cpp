@@ -12,7 +12,7 @@ protected:
     int backupsOf(const std::wstring& base, const std::wstring& extension)
     {
         int count = 0;
-        for (const std::wstring& name : listFolder(sandbox.data)) {
+        for (const std::wstring& name : namesIn(sandbox.data)) {
             if (isTimeStampedName(name, base, extension)) ++count;
         }
         return count;

@@ -26,7 +26,7 @@ const ItemCase kItems[] = {
 ::testing::AssertionResult findBackup(const std::wstring& folder, const ItemCase& item, std::wstring* backup)
 {
     std::vector<std::wstring> matches;
-    for (const std::wstring& name : listFolder(folder)) {
+    for (const std::wstring& name : namesIn(folder)) {
         if (isTimeStampedName(name, item.base, item.extension)) matches.push_back(name);
     }
     if (matches.size() != 1)
@@ -103,7 +103,7 @@ TEST_F(HereCopies, ACopyTheShellRefusesLeavesNothingAndFailsTheRun)
     EXPECT_TRUE(endsWith(*program, 0, 8000));
 
     int lockedCopies = 0, fineCopies = 0;
-    for (const std::wstring& name : listFolder(sandbox.data)) {
+    for (const std::wstring& name : namesIn(sandbox.data)) {
         if (isTimeStampedName(name, L"locked", L".txt")) ++lockedCopies;
         if (isTimeStampedName(name, L"fine", L".txt")) ++fineCopies;
     }

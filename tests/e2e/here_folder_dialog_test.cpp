@@ -18,7 +18,7 @@ protected:
     std::vector<std::wstring> backupsIn(const std::wstring& folder, const std::wstring& base, const std::wstring& extension)
     {
         std::vector<std::wstring> found;
-        for (const std::wstring& name : listFolder(folder)) {
+        for (const std::wstring& name : namesIn(folder)) {
             if (isTimeStampedName(name, base, extension)) found.push_back(folder + name);
         }
         return found;
@@ -72,7 +72,7 @@ TEST_F(HereFolderDialog, AsksOnceAndSendsEveryItemToTheChosenFolder)
         ASSERT_EQ(1u, folderCopies.size());
         EXPECT_TRUE(sameTree(third, folderCopies[0]));
         // Nothing lands beside the items.
-        EXPECT_EQ((std::vector<std::wstring>{L"first.txt", L"second.txt"}), listFolder(sandbox.data + source));
+        EXPECT_EQ((std::vector<std::wstring>{L"first.txt", L"second.txt"}), namesIn(sandbox.data + source));
     }
 }
 

@@ -62,7 +62,7 @@ TEST_F(HereResultWindow, WaitsBlueThenTurnsRedAndClosesAfterAFailure)
         EXPECT_TRUE(closesAfter(result, shownAt, 3000, 5000));
         EXPECT_TRUE(endsWith(*program, 0, 5000));
         int backups = 0;
-        for (const std::wstring& name : listFolder(sandbox.data)) {
+        for (const std::wstring& name : namesIn(sandbox.data)) {
             if (isTimeStampedName(name, std::wstring(L"good_") + c.lang, L".txt")) ++backups;
         }
         EXPECT_EQ(1, backups);
@@ -278,7 +278,7 @@ TEST_F(HereResultWindow, QuitAsksFirstAndEndsTheProgramEvenDuringTheRun)
         driver::key(quit, VK_SPACE);
         EXPECT_TRUE(answerMessageBox(*program, kHereTitle, c.question, driver::IconQuestion, IDYES));
         EXPECT_TRUE(endsWith(*program, 0, 5000));
-        EXPECT_EQ((std::vector<std::wstring>{L"report.txt"}), listFolder(sandbox.data));
+        EXPECT_EQ((std::vector<std::wstring>{L"report.txt"}), namesIn(sandbox.data));
     }
 }
 
@@ -312,7 +312,7 @@ TEST_F(HereResultWindow, NamesLineStopsGrowingAndTooltipsNameTheFirstItem)
     EXPECT_EQ(firstPath + L" ...", driver::toolText(program->id, tooltip, result, 2));
     EXPECT_TRUE(endsWith(*program, 0, 8000));
     int backups = 0;
-    for (const std::wstring& name : listFolder(sandbox.data)) {
+    for (const std::wstring& name : namesIn(sandbox.data)) {
         if (name.size() > 8 && name[3] == L'_') ++backups;
     }
     EXPECT_EQ(30, backups);

@@ -384,7 +384,7 @@ std::wstring entryCommandLine(const std::wstring& verbKeyPath, const std::wstrin
                                     const std::string& bytes)
 {
     std::vector<std::wstring> found;
-    for (const std::wstring& name : e2e::listFolder(folderPath))
+    for (const std::wstring& name : namesIn(folderPath))
         if (e2e::isTimeStampedName(name, base, extension)) found.push_back(name);
     if (found.size() != 1)
         return ::testing::AssertionFailure() << found.size() << " backups of " << utf8(base + extension);
@@ -443,7 +443,7 @@ TEST_F(RegistrationPageTest, EntriesOfAFullOnRunBackUpAnItem)
     SCOPED_TRACE("context menu of a folder");
     ASSERT_TRUE(runsToTheEnd(entryCommandLine(verb(kRoots[1], 0), data + L"folder item")));
     std::vector<std::wstring> copies;
-    for (const std::wstring& name : e2e::listFolder(data))
+    for (const std::wstring& name : namesIn(data))
         if (e2e::isTimeStampedName(name, L"folder item", L"")) copies.push_back(name);
     ASSERT_EQ(1u, copies.size());
     EXPECT_TRUE(e2e::sameTree(data + L"folder item\\", data + copies[0] + L"\\"));

@@ -54,7 +54,7 @@ TEST_F(SettingHandoffTest, TheWaitingCommandFollowsTheButton)
         }
         std::vector<std::wstring> backups;
         std::wstring base = L"item" + std::to_wstring(run);
-        for (const std::wstring& name : listFolder(sandbox.data))
+        for (const std::wstring& name : namesIn(sandbox.data))
             if (name.rfind(base, 0) == 0 && name != base + L".txt") backups.push_back(name);
         if (row.marker) {
             ASSERT_EQ(backups.size(), 1u);
@@ -69,7 +69,7 @@ TEST_F(SettingHandoffTest, TheWaitingCommandFollowsTheButton)
         EXPECT_EQ(setting(L"PrefixAft1"), row.saved ? L"-changed-" : L"-saved-");
         EXPECT_EQ(exists(sandbox.programFolder + L"tazu_bk.ini"), row.saved);
         EXPECT_EQ(exists(iniPath(L"tazu_tmp.ini")), row.temporary);
-        for (const std::wstring& name : listFolder(sandbox.data))
+        for (const std::wstring& name : namesIn(sandbox.data))
             if (name.rfind(base, 0) == 0 && name != base + L".txt") removeTree(sandbox.data + name);
     }
 }

@@ -154,7 +154,7 @@ TEST_F(SettingWindowTest, NewUserSavesWithOkAndTheNextBackupUsesTheSettings)
     driver::Program* there = nullptr;
     ASSERT_TRUE(runCommand(L"TazuThere.exe", inQuotes(file(L"memo.txt", "memo")), &there));
     EXPECT_TRUE(endsWith(*there, 0, 30000));
-    EXPECT_EQ(listFolder(destination), std::vector<std::wstring>{L"memo-001v.txt"});
+    EXPECT_EQ(namesIn(destination), std::vector<std::wstring>{L"memo-001v.txt"});
 }
 
 TEST_F(SettingWindowTest, RestoresTheCopyBesideTheProgramsAndSavesWithoutDebug)

@@ -32,7 +32,7 @@ TEST_F(RenameTest, FileAndFolderAreRenamedInPlaceWithoutADialog)
     EXPECT_EQ(nullptr, driver::findMessageBox(program->id, 0));
     EXPECT_TRUE(endsWith(*program, 0, 10000));
 
-    std::vector<std::wstring> names = listFolder(sandbox.data + L"docs\\");
+    std::vector<std::wstring> names = namesIn(sandbox.data + L"docs\\");
     ASSERT_EQ(2u, names.size());
     std::wstring renamedFile, renamedFolder;
     for (const std::wstring& name : names) {
@@ -77,7 +77,7 @@ TEST_F(RenameTest, FileHeldOpenKeepsItsName)
     if (exists(sandbox.data + L"held.txt") == false && driver::controlText(result, kStatusId) == L"Success.")
         GTEST_SKIP() << "Wine renamed a file that another process holds open without sharing";
     EXPECT_EQ(L"Backup failed!", driver::controlText(result, kStatusId)) << narrow(shellReport);
-    EXPECT_EQ((std::vector<std::wstring>{L"held.txt"}), listFolder(sandbox.data));
+    EXPECT_EQ((std::vector<std::wstring>{L"held.txt"}), namesIn(sandbox.data));
     EXPECT_TRUE(endsWith(*program, 0, 10000));
 }
 

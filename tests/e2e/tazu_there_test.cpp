@@ -63,7 +63,7 @@ TEST_F(ThereTest, EmptyPathAsksOnceAndTheChoiceBecomesPath)
     auto folderCopies = backupsIn(chosen, L"Project", L"");
     ASSERT_EQ(1u, folderCopies.size());
     EXPECT_TRUE(sameTree(project, folderCopies[0]));
-    EXPECT_EQ((std::vector<std::wstring>{L"Project", L"first.txt"}), listFolder(sandbox.data + L"items\\"));
+    EXPECT_EQ((std::vector<std::wstring>{L"Project", L"first.txt"}), namesIn(sandbox.data + L"items\\"));
 
     // The choice is saved with a backslash; the history stays as it was.
     EXPECT_EQ(chosen + L"\\", setting(L"Path"));
@@ -177,7 +177,7 @@ TEST_F(ThereTest, SelDirAsksWithPathPreselectedAndSavesTheNewChoice)
     ASSERT_TRUE(choose(dialog, *program, other));
     EXPECT_TRUE(finishes(*program, L"Success."));
     EXPECT_EQ(1u, backupsIn(other, L"data", L".bin").size());
-    EXPECT_TRUE(listFolder(usual + L"\\").empty());
+    EXPECT_TRUE(namesIn(usual + L"\\").empty());
     EXPECT_EQ(other + L"\\", setting(L"Path"));
     EXPECT_EQ(L"1", setting(L"SelDir"));
 }
@@ -203,7 +203,7 @@ TEST_F(ThereTest, ChosenFolderIsSavedEvenWhenEveryItemFails)
     EXPECT_EQ(0u, info.text.rfind(L"The path of the output file exceeds maximum value(259 characters).", 0))
         << narrow(info.text);
     EXPECT_TRUE(finishes(*program, L"Backup failed!"));
-    EXPECT_TRUE(listFolder(deep + L"\\").empty());
+    EXPECT_TRUE(namesIn(deep + L"\\").empty());
     EXPECT_EQ(deep + L"\\", setting(L"Path"));
 }
 
@@ -226,7 +226,7 @@ TEST_F(ThereTest, RunUnsavedUsesTheChoiceButLeavesTheSettingsFile)
     ASSERT_TRUE(choose(dialog, *program, chosen));
     EXPECT_TRUE(finishes(*program, L"Success."));
     EXPECT_EQ(1u, backupsIn(chosen, L"letter", L".txt").size());
-    EXPECT_TRUE(listFolder(saved + L"\\").empty());
+    EXPECT_TRUE(namesIn(saved + L"\\").empty());
     std::string after;
     ASSERT_TRUE(readSettingsBytes(sandbox, &after));
     EXPECT_EQ(before, after);

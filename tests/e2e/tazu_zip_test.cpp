@@ -121,7 +121,7 @@ TEST_F(ZipArchives, ThereZipArchivesIntoPathCreatingIt)
         ASSERT_TRUE(findArchive(destination, item.base, item.extension, &archive));
         EXPECT_TRUE(zipread::holdsExactly(archive, item.entries));
     }
-    EXPECT_EQ(archiveCases().size(), listFolder(destination).size());
+    EXPECT_EQ(archiveCases().size(), namesIn(destination).size());
     EXPECT_EQ(before, snapshotTree(sandbox.data));
 }
 
@@ -210,14 +210,14 @@ TEST_F(ZipArchives, ThreeRunsOfOneItemStartedTogetherEachKeepTheirArchive)
     }
 
     std::vector<std::wstring> archives;
-    for (const std::wstring& name : listFolder(sandbox.data))
+    for (const std::wstring& name : namesIn(sandbox.data))
         if (isTimeStampedName(name, L"report", L".txt.zip")) archives.push_back(name);
     ASSERT_EQ(3u, archives.size());
     for (const std::wstring& name : archives) {
         SCOPED_TRACE(narrow(name));
         EXPECT_TRUE(zipread::holdsExactly(sandbox.data + name, {{"report.txt", bytes}}));
     }
-    EXPECT_EQ(4u, listFolder(sandbox.data).size());
+    EXPECT_EQ(4u, namesIn(sandbox.data).size());
 }
 
 TEST_F(ZipProgress, NoProgressWindowBelowTenMebibytes)
@@ -281,7 +281,7 @@ TEST_F(ZipProgress, CancelInTheProgressWindow)
     EXPECT_TRUE(waitForStatus(result, L"Backup failed!", 30000));
     EXPECT_FALSE(driver::findMessageBox(program->id, 0));
     EXPECT_TRUE(endsWith(*program, 0, 15000));
-    EXPECT_EQ(std::vector<std::wstring>{L"large.bin"}, listFolder(sandbox.data));
+    EXPECT_EQ(std::vector<std::wstring>{L"large.bin"}, namesIn(sandbox.data));
 }
 
 TEST_F(ZipFailures, CommandLineOver1039Utf8BytesIsRefused)
@@ -320,7 +320,7 @@ TEST_F(ZipFailures, CommandLineOver1039Utf8BytesIsRefused)
             EXPECT_TRUE(answerBox(*program, L"TazuHereZip",
                                   L"ZIP format. Could not be converted to Unicode(UTF-8).\n\n" + item, driver::IconError));
             EXPECT_TRUE(runsTo(program, L"Backup failed!"));
-            EXPECT_EQ(std::vector<std::wstring>{base + L".txt"}, listFolder(folder));
+            EXPECT_EQ(std::vector<std::wstring>{base + L".txt"}, namesIn(folder));
         }
         removeTree(item);
     }
@@ -349,7 +349,7 @@ TEST_F(ZipFailures, LibraryErrorNamesItsCodeAndLeavesNoArchive)
     EXPECT_TRUE(waitForStatus(result, L"Backup failed!", 30000));
     EXPECT_TRUE(endsWith(*program, 0, 15000));
     CloseHandle(held);
-    EXPECT_EQ(std::vector<std::wstring>{L"held.txt"}, listFolder(sandbox.data));
+    EXPECT_EQ(std::vector<std::wstring>{L"held.txt"}, namesIn(sandbox.data));
 }
 
 TEST_F(ZipFailures, WithoutTheLibraryTheProgramDoesNotStart)
@@ -367,7 +367,7 @@ TEST_F(ZipFailures, WithoutTheLibraryTheProgramDoesNotStart)
         ASSERT_TRUE(driver::waitForExit(*program, 30000, &exitCode));
         EXPECT_EQ(static_cast<DWORD>(0xC0000135), exitCode);  // STATUS_DLL_NOT_FOUND
     }
-    EXPECT_EQ(std::vector<std::wstring>{L"report.txt"}, listFolder(sandbox.data));
+    EXPECT_EQ(std::vector<std::wstring>{L"report.txt"}, namesIn(sandbox.data));
 }
 
 }  // namespace e2e

@@ -47,7 +47,7 @@ void ZipTest::makeEntries(const std::vector<std::pair<std::string, std::string>>
                                        const std::wstring& extension, std::wstring* archive)
 {
     std::vector<std::wstring> matches;
-    for (const std::wstring& name : listFolder(folder)) {
+    for (const std::wstring& name : namesIn(folder)) {
         if (isTimeStampedName(name, base, extension + L".zip")) matches.push_back(name);
     }
     if (matches.size() != 1)

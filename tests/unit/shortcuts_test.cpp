@@ -19,12 +19,6 @@ using namespace registration_test;
 
 namespace {
 
-// Every name in a shell folder, sorted.
-std::vector<std::wstring> linksIn(const std::wstring& folder)
-{
-    return e2e::listFolder(folder);
-}
-
 class ShortcutTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -39,7 +33,7 @@ protected:
 
     void TearDown() override
     {
-        for (const std::wstring& name : linksIn(shellFolder))
+        for (const std::wstring& name : namesIn(shellFolder))
             SetFileAttributesW((shellFolder + name).c_str(), FILE_ATTRIBUTE_NORMAL);
         EXPECT_TRUE(removeEverything(folder));
     }
@@ -60,13 +54,13 @@ TEST_F(ShortcutTest, RegisteringTwiceLeavesOneShortcutNamedAfterTheCaption)
     std::wstring japanese = L"TazuHere - ここにバックアップ" + folder.captionSuffix;
     std::wstring english = L"TazuHere - Backup here" + folder.captionSuffix;
     ASSERT_EQ(0, operate(L"TazuHere.exe", japanese, OperationRegister));
-    EXPECT_EQ(std::vector<std::wstring>{japanese + L".lnk"}, linksIn(shellFolder));
+    EXPECT_EQ(std::vector<std::wstring>{japanese + L".lnk"}, namesIn(shellFolder));
     EXPECT_EQ(program(L"TazuHere.exe"), shortcutTarget(shellFolder + japanese + L".lnk"));
     EXPECT_EQ(0, operate(L"TazuHere.exe", L"", OperationCheck));
 
     // Registering in the other language replaces the first language's shortcut.
     ASSERT_EQ(0, operate(L"TazuHere.exe", english, OperationRegister));
-    EXPECT_EQ(std::vector<std::wstring>{english + L".lnk"}, linksIn(shellFolder));
+    EXPECT_EQ(std::vector<std::wstring>{english + L".lnk"}, namesIn(shellFolder));
     EXPECT_EQ(program(L"TazuHere.exe"), shortcutTarget(shellFolder + english + L".lnk"));
     EXPECT_EQ(std::wstring(), g_errorTrail.text);
 }
@@ -90,7 +84,7 @@ TEST_F(ShortcutTest, ShortcutsAreKnownByTheirTargetWhateverTheirName)
         EXPECT_EQ(0, operate(L"TazuThere.exe", L"", OperationCheck));
         EXPECT_EQ(4, operate(L"TazuThereZip.exe", L"", OperationCheck)) << "another program's file name";
         EXPECT_EQ(0, operate(L"TazuThere.exe", L"", OperationRemove));
-        EXPECT_TRUE(linksIn(shellFolder).empty());
+        EXPECT_TRUE(namesIn(shellFolder).empty());
     }
 }
 
@@ -101,7 +95,7 @@ TEST_F(ShortcutTest, OneRemovalDeletesEveryShortcutOfTheProgram)
     ASSERT_TRUE(makeShortcut(shellFolder + L"other.lnk", program(L"TazuHere.exe")));
     ASSERT_TRUE(e2e::writeFile(shellFolder + L"broken.lnk", "not a shortcut"));
     EXPECT_EQ(0, operate(L"TazuRename.exe", L"", OperationRemove));
-    EXPECT_EQ((std::vector<std::wstring>{L"broken.lnk", L"other.lnk"}), linksIn(shellFolder));
+    EXPECT_EQ((std::vector<std::wstring>{L"broken.lnk", L"other.lnk"}), namesIn(shellFolder));
     // The unreadable shortcut is skipped, and its failure is what the trail keeps.
     EXPECT_EQ(1059u, g_errorTrail.keptNumber);
 }
@@ -157,7 +151,7 @@ TEST_F(ShortcutTest, RegistrationFailures)
         EXPECT_EQ(c.code, g_errorTrail.keptCode);
         std::vector<std::wstring> expected;
         if (c.result == 0) expected.push_back(caption + L".lnk");
-        EXPECT_EQ(expected, linksIn(shellFolder));
+        EXPECT_EQ(expected, namesIn(shellFolder));
     }
 }
 
@@ -169,7 +163,7 @@ TEST_F(ShortcutTest, ShortcutsThatCannotBeDeleted)
     EXPECT_EQ(1040u, g_errorTrail.keptNumber);
     EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), g_errorTrail.keptCode);
     EXPECT_NE(nullptr, wcsstr(g_errorTrail.text, L"ID:SR3 ")) << utf8(g_errorTrail.text);
-    EXPECT_EQ(std::vector<std::wstring>{L"kept.lnk"}, linksIn(shellFolder));
+    EXPECT_EQ(std::vector<std::wstring>{L"kept.lnk"}, namesIn(shellFolder));
 }
 
 TEST_F(ShortcutTest, NoFolderNoOperation)
@@ -178,7 +172,7 @@ TEST_F(ShortcutTest, NoFolderNoOperation)
     EXPECT_EQ(1010u, g_errorTrail.keptNumber);
     trailClear(&g_errorTrail);
     EXPECT_EQ(0, operate(L"TazuHere.exe", L"caption", 5)) << "an unknown operation does nothing";
-    EXPECT_TRUE(linksIn(shellFolder).empty());
+    EXPECT_TRUE(namesIn(shellFolder).empty());
 }
 
 // The dispatcher with the user's real folders and the real registry.

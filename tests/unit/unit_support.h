@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include "folder_names.h"
+
 // A uniquely named folder below the temporary folder, removed with all its content at the end.
 class TempFolder {
 public:
@@ -31,8 +33,6 @@ bool writeBytes(const std::wstring& path, const std::string& bytes);
 bool writeEmptyFile(const std::wstring& path);
 std::string readBytes(const std::wstring& path);
 bool fileExists(const std::wstring& path);
-// Names in a folder (with or without its trailing backslash), sorted, without "." and "..".
-std::vector<std::wstring> namesIn(const std::wstring& folder);
 // A UTF-16LE file with byte-order mark and the given text.
 bool writeUtf16File(const std::wstring& path, const std::wstring& text);
 // Text of a UTF-16LE file after its byte-order mark (empty when there is none).
