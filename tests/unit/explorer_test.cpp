@@ -333,15 +333,17 @@ TEST(ExplorerCollectionBound, ShellThatStopsAnsweringIsGivenUpUntilItAnswersAgai
         freeExplorerWindowList(&list);
         rc = collectExplorerWindows(&list);
     }
-    EXPECT_EQ(rc, 0);
-    ASSERT_EQ(list.count, 1);
-    EXPECT_STREQ(list.entries[0].folderPath, L"C:\\Answered");
-    EXPECT_EQ(g_walks, 2);
-    freeExplorerWindowList(&list);
-
     g_explorerWalk = savedWalk;
     g_explorerAnswerMilliseconds = savedWait;
     CloseHandle(g_shellAnswers);
+
+    EXPECT_EQ(rc, 0);
+    EXPECT_EQ(g_walks, 2);
+    EXPECT_EQ(list.count, 1);
+    if (list.count >= 1) {
+        EXPECT_STREQ(list.entries[0].folderPath, L"C:\\Answered");
+    }
+    freeExplorerWindowList(&list);
 }
 
 void quickPause(DWORD)
