@@ -20,6 +20,9 @@ int g_historyIndex = -1;
 const BilingualText kBrowseTitle = {L"バックアップフォルダを選択して下さい", L"Please select backup folder"};
 const BilingualText kChosenFolderMissing = {L"選択したフォルダは存在しません。", L"Selected folder does not exist."};
 
+// "999" at most; anything else that reaches the field is refused when the page is confirmed.
+constexpr int kKeepBackupsFieldChars = 3;
+
 const int kZeroSuppressionControls[] = {IDC_BACKUP_ZERO, IDC_BACKUP_ZERO_LABEL, IDC_BACKUP_DIGIT};
 
 LRESULT sendItem(HWND page, int id, UINT message, WPARAM wParam = 0, LPARAM lParam = 0)
@@ -102,6 +105,9 @@ void onInitDialog(HWND page)
     }
     sendItem(page, IDC_BACKUP_ZERO, CB_SETCURSEL, static_cast<WPARAM>(s.zeroSuppress - 1));
     enableZeroSuppression(page);
+
+    sendItem(page, IDC_BACKUP_KEEP, EM_LIMITTEXT, kKeepBackupsFieldChars);
+    SetDlgItemInt(page, IDC_BACKUP_KEEP, static_cast<UINT>(s.keepBackups), FALSE);
 
     HGDIOBJ font = GetStockObject(DEFAULT_GUI_FONT);
     const int fontControls[] = {IDC_BACKUP_DEST, IDC_BACKUP_PREFIX_BEF1, IDC_BACKUP_PREFIX_BEF2,
@@ -240,6 +246,9 @@ void collectBackupPage(HWND page, SettingsRecord* record)
     record->addStringsBef = selectedIndex(page, IDC_BACKUP_ADD_BEF);
     record->addStringsAft = selectedIndex(page, IDC_BACKUP_ADD_AFT);
     record->zeroSuppress = selectedIndex(page, IDC_BACKUP_ZERO) + 1;
+    wchar_t keep[16];
+    GetDlgItemTextW(page, IDC_BACKUP_KEEP, keep, 16);
+    record->keepBackups = parseKeepBackups(keep);
 }
 
 void refillDestinationList(HWND page)
