@@ -94,6 +94,13 @@ TEST_F(SettingWindowTest, LanguageSwitchRelabelsEveryControlAndKeepsTheChoices)
                 choices.push_back(addStringChoiceText(choice, language));
             EXPECT_EQ(driver::comboItems(GetDlgItem(window.backup, id)), choices);
         }
+        // The number of backups to keep stands right after its label, the words right after it.
+        RECT label = rectOf(window.backup, IDC_BACKUP_KEEP_LABEL), field = rectOf(window.backup, IDC_BACKUP_KEEP);
+        RECT words = rectOf(window.backup, IDC_BACKUP_KEEP_UNIT), group = rectOf(window.backup, IDC_BACKUP_KEEP_GROUP);
+        EXPECT_LE(label.right, field.left);
+        EXPECT_LT(field.left - label.right, 12);
+        EXPECT_LE(field.right, words.left);
+        EXPECT_LE(words.right, group.right);
         EXPECT_EQ(driver::comboSelection(GetDlgItem(window.backup, IDC_BACKUP_ADD_BEF)), AddDate);
         EXPECT_EQ(driver::comboSelection(GetDlgItem(window.backup, IDC_BACKUP_ADD_AFT)), AddSerial);
         // The window's own captions stay as they are.
@@ -185,7 +192,7 @@ TEST_F(SettingWindowTest, RestoresTheCopyBesideTheProgramsAndSavesWithoutDebug)
 
     std::vector<std::wstring> lines;
     ASSERT_TRUE(savedLines(iniPath(), &lines));
-    ASSERT_EQ(lines.size(), 25u);
+    ASSERT_EQ(lines.size(), 26u);
     EXPECT_EQ(lines[1], L"Tab=1");
     EXPECT_EQ(lines[5], L"Path=");
     // An empty destination takes the history's first place; the old entries move down.
