@@ -103,3 +103,45 @@ TEST_F(OlderBackups, ADeclinedMoveStopsTheCleanUpAtTheOldest)
 }
 
 }  // namespace
+
+namespace {
+
+const wchar_t kPolicyKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer";
+
+// Sets a DWORD value of HKEY_CURRENT_USER, or removes it (value < 0).
+bool setUserDword(const std::wstring& key, const wchar_t* name, int value)
+{
+    if (value < 0) {
+        LSTATUS status = RegDeleteKeyValueW(HKEY_CURRENT_USER, key.c_str(), name);
+        return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND;
+    }
+    DWORD data = static_cast<DWORD>(value);
+    return RegSetKeyValueW(HKEY_CURRENT_USER, key.c_str(), name, REG_DWORD, &data, sizeof data) == ERROR_SUCCESS;
+}
+
+// The check that the seam replaces, on Wine's real drives and the user's real settings.
+TEST(RecycleBinCheck, AFixedDriveHasOneUnlessTheUserOrAPolicyTurnedItOff)
+{
+    TempFolder temp;
+    ASSERT_TRUE(folderHasRecycleBin(temp.path().c_str()));
+    EXPECT_FALSE(folderHasRecycleBin(L"\\\\vantrel-no-server\\share\\backups\\"));
+
+    ASSERT_TRUE(setUserDword(kPolicyKey, L"NoRecycleFiles", 1));
+    EXPECT_FALSE(folderHasRecycleBin(temp.path().c_str()));
+    ASSERT_TRUE(setUserDword(kPolicyKey, L"NoRecycleFiles", -1));
+
+    wchar_t root[MAX_PATH], volume[MAX_PATH];
+    ASSERT_TRUE(GetVolumePathNameW(temp.path().c_str(), root, MAX_PATH));
+    if (!GetVolumeNameForVolumeMountPointW(root, volume, MAX_PATH) || !wcschr(volume, L'{'))
+        GTEST_SKIP() << "Wine names no volume for " << utf8(root);
+    std::wstring guid = wcschr(volume, L'{');
+    if (!guid.empty() && guid.back() == L'\\') guid.pop_back();
+    const std::wstring volumeKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\BitBucket\\Volume\\" + guid;
+    ASSERT_TRUE(setUserDword(volumeKey, L"NukeOnDelete", 1));
+    EXPECT_FALSE(folderHasRecycleBin(temp.path().c_str()));
+    ASSERT_TRUE(setUserDword(volumeKey, L"NukeOnDelete", 0));
+    EXPECT_TRUE(folderHasRecycleBin(temp.path().c_str()));
+    RegDeleteKeyW(HKEY_CURRENT_USER, volumeKey.c_str());
+}
+
+}  // namespace
