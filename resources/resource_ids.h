@@ -72,6 +72,11 @@
 #define IDC_BACKUP_ZERO_LABEL 1124
 #define IDC_BACKUP_ZERO 1003
 #define IDC_BACKUP_DIGIT 1125
+// "Keep the last [ ] backups of each item (0: all)".
+#define IDC_BACKUP_KEEP_GROUP 1220
+#define IDC_BACKUP_KEEP_LABEL 1221
+#define IDC_BACKUP_KEEP 1222
+#define IDC_BACKUP_KEEP_UNIT 1223
 
 // Destination history dialog (template 103); OK is IDOK.
 #define IDC_HISTORY_LABEL 1100

@@ -126,6 +126,7 @@ void relabel(HWND window)
     setCaptions(g_pages[RegistrationPage], kRegistrationPageCaptions, kRegistrationPageCaptionCount);
     setCaptions(g_pages[BackupPage], kBackupPageCaptions, kBackupPageCaptionCount);
     relabelAddStringChoices(g_pages[BackupPage], g_settingLanguage);
+    fitKeepBackupsLine(g_pages[BackupPage]);
 }
 
 // Where the pages stand: inside the tab control, below its row of tabs.

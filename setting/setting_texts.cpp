@@ -37,6 +37,9 @@ const ControlCaption kBackupPageCaptions[] = {
     {IDC_BACKUP_EXT, {L"(.拡張子)", L"(.ext)"}},
     {IDC_BACKUP_ZERO_LABEL, {L"連番の前ゼロ(&O):", L"Ze&ro suppression:"}},
     {IDC_BACKUP_DIGIT, {L"桁", L"Digit"}},
+    {IDC_BACKUP_KEEP_GROUP, {L"古いバックアップ", L"Older backups"}},
+    {IDC_BACKUP_KEEP_LABEL, {L"各項目のバックアップを最新(&K)", L"&Keep the last"}},
+    {IDC_BACKUP_KEEP_UNIT, {L"個まで保持(0: すべて)", L"backups of each item (0: all)"}},
 };
 const size_t kBackupPageCaptionCount = sizeof kBackupPageCaptions / sizeof kBackupPageCaptions[0];
 

@@ -224,6 +224,22 @@ TEST(SettingsRead, ZeroSuppressIsKeptWithinOneToNineteen)
     }
 }
 
+TEST(SettingsRead, KeepBackupsIsZeroUnlessOneToNineHundredNinetyNine)
+{
+    TempFolder temp;
+    struct Row { const wchar_t* value; int expected; };
+    // Anything unclear keeps every backup rather than removing some.
+    const Row rows[] = {{L"1", 1}, {L"3", 3}, {L"999", 999}, {L"0", 0}, {L"1000", 0}, {L"-2", 0}, {L"abc", 0}};
+    const std::wstring ini = temp / L"tazu.ini";
+    for (const Row& row : rows) {
+        SCOPED_TRACE(utf8(row.value));
+        ASSERT_TRUE(writeUtf16File(ini, std::wstring(L"[Env]\r\nKeepBackups=") + row.value + L"\r\n"));
+        EXPECT_EQ(row.expected, readRecord(ini)->keepBackups);
+    }
+    ASSERT_TRUE(writeUtf16File(ini, L"[Env]\r\nLang=en\r\n"));
+    EXPECT_EQ(0, readRecord(ini)->keepBackups);
+}
+
 TEST(SettingsRead, TextsAreCutToTheirLimits)
 {
     TempFolder temp;
@@ -251,6 +267,7 @@ TEST(SettingsWrite, FileIsUtf16WithKeysInOrder)
     r->addStringsBef = 4;
     r->addStringsAft = 2;
     r->zeroSuppress = 3;
+    r->keepBackups = 12;
     r->autoClose = 0;
     ASSERT_EQ(0, writeSettingsFile(ini.c_str(), r.get()));
 
@@ -259,7 +276,7 @@ TEST(SettingsWrite, FileIsUtf16WithKeysInOrder)
         L"Lang", L"StartSetting", L"AutoClose", L"Path", L"PathHis1", L"PathHis2", L"PathHis3",
         L"PathHis4", L"PathHis5", L"PathHis6", L"PathHis7", L"PathHis8", L"PathHis9",
         L"PathHis10", L"SelDir", L"OpenDir", L"PrefixBef1", L"AddStringsBef", L"PrefixBef2",
-        L"PrefixAft1", L"AddStringsAft", L"PrefixAft2", L"ZeroSuppress"};
+        L"PrefixAft1", L"AddStringsAft", L"PrefixAft2", L"ZeroSuppress", L"KeepBackups"};
     EXPECT_EQ(expected, keysInFile(ini));
 
     // The platform's own reader sees every value, non-ASCII text included.
@@ -270,6 +287,7 @@ TEST(SettingsWrite, FileIsUtf16WithKeysInOrder)
     EXPECT_EQ(L"_", profileText(ini, L"PrefixAft1"));
     EXPECT_EQ(3u, GetPrivateProfileIntW(L"Env", L"ZeroSuppress", -1, ini.c_str()));
     EXPECT_EQ(0u, GetPrivateProfileIntW(L"Env", L"AutoClose", -1, ini.c_str()));
+    EXPECT_EQ(12u, GetPrivateProfileIntW(L"Env", L"KeepBackups", -1, ini.c_str()));
 
     auto back = readRecord(ini);
     EXPECT_STREQ(r->path, back->path);
