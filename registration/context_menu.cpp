@@ -58,11 +58,22 @@ const FailurePoint kCreateFoldersFailed = {L"UAC-CMP5", 0};
 const FailurePoint kRemoveFilesFailed = {L"UAC-CMP6", 0};
 const FailurePoint kRemoveFoldersFailed = {L"UAC-CMP7", 0};
 
-// Keys are opened and created with full access.
-LONG openKey(const wchar_t* path, HKEY* key)
+// A check only looks: a non-elevated TazuSetting may read the machine's entries but not open
+// them for writing. Registering and removing open and create with full access.
+constexpr REGSAM kCheckAccess = KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS;
+constexpr REGSAM kChangeAccess = KEY_ALL_ACCESS;
+
+LONG openKeyWithSystem(HKEY base, const wchar_t* path, REGSAM access, HKEY* key)
+{
+    return RegOpenKeyExW(base, path, 0, access, key);
+}
+
+LONG openKey(const wchar_t* path, REGSAM access, HKEY* key)
 {
     *key = nullptr;
-    return RegOpenKeyExW(HKEY_CLASSES_ROOT, path, 0, KEY_ALL_ACCESS, key);
+    LONG code = g_openRegistryKey(HKEY_CLASSES_ROOT, path, access, key);
+    if (code != ERROR_SUCCESS) *key = nullptr;
+    return code;
 }
 
 void closeKey(HKEY key)
@@ -98,11 +109,11 @@ void composeVariant(const wchar_t* root, const wchar_t* prefix, const wchar_t* f
     composeCommandKeyPath(paths->verb, paths->command, kRegistryPathChars);
 }
 
-// Opens a key to see whether it is there and closes it again.
-LONG probeKey(const wchar_t* path)
+// Opens a key with the access asked for, to see whether it is there, and closes it again.
+LONG probeKey(const wchar_t* path, REGSAM access)
 {
     HKEY key;
-    LONG code = openKey(path, &key);
+    LONG code = openKey(path, access, &key);
     closeKey(key);
     return code;
 }
@@ -111,11 +122,11 @@ VariantRemovalCodes removeVariant(const VariantPaths& paths)
 {
     VariantRemovalCodes codes;
     // The command key goes first: a key that still has subkeys cannot be deleted.
-    codes.commandOpen = probeKey(paths.command);
+    codes.commandOpen = probeKey(paths.command, kChangeAccess);
     codes.commandDelete = codes.commandOpen == ERROR_SUCCESS
                               ? RegDeleteKeyW(HKEY_CLASSES_ROOT, paths.command)
                               : codes.commandOpen;
-    codes.verbOpen = probeKey(paths.verb);
+    codes.verbOpen = probeKey(paths.verb, kChangeAccess);
     codes.verbDelete = codes.verbOpen == ERROR_SUCCESS ? RegDeleteKeyW(HKEY_CLASSES_ROOT, paths.verb)
                                                        : codes.verbOpen;
     return codes;
@@ -206,6 +217,8 @@ int formatInto(wchar_t* out, size_t capacity, const wchar_t* format, ...)
 
 }  // namespace
 
+LONG (*g_openRegistryKey)(HKEY base, const wchar_t* path, REGSAM access, HKEY* key) = openKeyWithSystem;
+
 void commandBaseName(const wchar_t* fileName, wchar_t* out, size_t capacity)
 {
     copyText(out, capacity, fileName);
@@ -284,10 +297,10 @@ int checkEntryUnder(const wchar_t* root, const wchar_t* fileName)
     composeVariant(root, L"", fileName, &legacy);
     composeVariant(root, g_installation.verbKeyPrefix, fileName, &current);
     CheckOpenCodes codes;
-    codes.legacyCommand = probeKey(legacy.command);
-    codes.legacyVerb = probeKey(legacy.verb);
-    codes.currentCommand = probeKey(current.command);
-    codes.currentVerb = probeKey(current.verb);
+    codes.legacyCommand = probeKey(legacy.command, kCheckAccess);
+    codes.legacyVerb = probeKey(legacy.verb, kCheckAccess);
+    codes.currentCommand = probeKey(current.command, kCheckAccess);
+    codes.currentVerb = probeKey(current.verb, kCheckAccess);
     CheckVerdict verdict = judgeCheck(codes, g_installation.caller == CallerSetting);
     if (verdict.result != 0)
         recordTrailPoint(kCheckPoints[verdict.failurePoint - 1], static_cast<DWORD>(verdict.code));

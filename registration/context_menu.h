@@ -75,6 +75,10 @@ struct RemovalVerdict {
 RemovalVerdict judgeRemoval(const VariantRemovalCodes& legacy, const VariantRemovalCodes& current,
                             bool quiet);
 
+// Opens an existing key (RegOpenKeyExW) for the check and the removal; replaceable for tests,
+// which see the access each asks for. A check asks only to query values and enumerate subkeys.
+extern LONG (*g_openRegistryKey)(HKEY base, const wchar_t* path, REGSAM access, HKEY* key);
+
 // Check under one root: 0 registered, 4 not there, 3 access denied (TazuSetting), -1.
 int checkEntryUnder(const wchar_t* root, const wchar_t* fileName);
 

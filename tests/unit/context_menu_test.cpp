@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "command_table.h"
 #include "context_menu.h"
@@ -136,6 +137,73 @@ TEST_F(ContextMenuTest, EntryWithAnotherSubkeyIsNotDeleted)
     EXPECT_EQ(2030u, g_errorTrail.keptNumber);
     EXPECT_NE(nullptr, wcsstr(g_errorTrail.text, L"ID:UAC-CMP7")) << utf8(g_errorTrail.text);
     EXPECT_EQ(nullptr, wcsstr(g_errorTrail.text, L"ID:UAC-CMP6")) << utf8(g_errorTrail.text);
+}
+
+// What the check and the removal asked for when they opened keys. Wine enforces no access
+// lists, so the seam plays Windows for a user without administrator rights: the machine's
+// entries open for reading only.
+struct OpenRequest {
+    std::wstring path;
+    REGSAM access;
+};
+std::vector<OpenRequest> g_opens;
+bool g_denyWriting = false;
+
+LONG recordOpen(HKEY base, const wchar_t* path, REGSAM access, HKEY* key)
+{
+    g_opens.push_back({path, access});
+    if (g_denyWriting && (access & ~KEY_READ) != 0) return ERROR_ACCESS_DENIED;
+    return RegOpenKeyExW(base, path, 0, access, key);
+}
+
+// Installs the recorder while it lives.
+struct RecordedOpens {
+    LONG (*saved)(HKEY, const wchar_t*, REGSAM, HKEY*);
+    explicit RecordedOpens(bool denyWriting) : saved(g_openRegistryKey)
+    {
+        g_opens.clear();
+        g_denyWriting = denyWriting;
+        g_openRegistryKey = recordOpen;
+    }
+    ~RecordedOpens() { g_openRegistryKey = saved; }
+};
+
+::testing::AssertionResult everyOpenAsked(REGSAM access, size_t count)
+{
+    if (g_opens.size() != count) return ::testing::AssertionFailure() << g_opens.size() << " opens, expected " << count;
+    for (const OpenRequest& open : g_opens)
+        if (open.access != access)
+            return ::testing::AssertionFailure() << utf8(open.path) << " opened with access 0x" << std::hex << open.access;
+    return ::testing::AssertionSuccess();
+}
+
+TEST_F(ContextMenuTest, CheckOpensForReadingAndRemovalForChanging)
+{
+    ASSERT_EQ(0, registerProgramEntries(L"TazuHere.exe", L"entry", false, false));
+    ASSERT_TRUE(writeLegacyEntry(kFilesShellRoot, L"TazuThere", program(L"TazuThere")));
+    {
+        RecordedOpens opens(true);
+        setInstallation(folder.path.c_str(), CallerSetting);
+        // Both variants' command and verb keys under each root: the current entry and a legacy
+        // one count as registered, also where writing is refused.
+        EXPECT_EQ(0, checkProgramEntries(L"TazuHere.exe"));
+        EXPECT_TRUE(everyOpenAsked(KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS, 8));
+        g_opens.clear();
+        EXPECT_EQ(0, checkEntryUnder(kFilesShellRoot, L"TazuThere.exe"));
+        EXPECT_TRUE(everyOpenAsked(KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS, 4));
+
+        // Removal opens to delete: refused here, so it fails and deletes nothing.
+        g_opens.clear();
+        trailClear(&g_errorTrail);
+        EXPECT_EQ(-1, removeProgramEntries(L"TazuHere.exe"));
+        EXPECT_EQ(2030u, g_errorTrail.keptNumber);
+        EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), g_errorTrail.keptCode);
+        EXPECT_TRUE(everyOpenAsked(KEY_ALL_ACCESS, 8));
+    }
+    RecordedOpens opens(false);
+    EXPECT_EQ(0, removeProgramEntries(L"TazuHere.exe"));
+    EXPECT_TRUE(everyOpenAsked(KEY_ALL_ACCESS, 8));
+    for (const wchar_t* root : kRoots) EXPECT_FALSE(keyExists(current(root, L"TazuHere")));
 }
 
 class LongFolderContextMenuTest : public ContextMenuTest {
