@@ -40,6 +40,9 @@ struct SettingsRecord {
     int addStringsAft;
     wchar_t prefixAft2[kTextSettingLimit + 2];
     int zeroSuppress;                                // kept within 1 to 19
+    // 1: the context-menu entries are this user's own (no administrator rights needed); 0: the
+    // machine's, through the elevated helper. Read as 1 only from the value 1.
+    int userMenu;
     int keepBackups;                                 // 0 (keep all) or 1 to 999
     int debug;                                       // settings program and helper only
     UiLanguage language;                             // derived from "lang"

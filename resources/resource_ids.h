@@ -51,6 +51,8 @@
 #define IDC_REG_EXECUTE 530
 #define IDC_REG_START_SETTING 700
 #define IDC_REG_AUTO_CLOSE 701
+#define IDC_REG_USER_MENU 1200         // "UserMenu": context menu for this user only
+#define IDC_REG_SCOPE_NOTE 1201        // under it: entries of the other scope stay
 
 // Backup setting page (template 102).
 #define IDC_BACKUP_DEST_GROUP 1100

@@ -22,6 +22,8 @@ const ControlCaption kRegistrationPageCaptions[] = {
     {IDC_REG_EXECUTE, {L"実行(&E)", L"&Execute"}},
     {IDC_REG_START_SETTING, {L"バックアップ前にTazuSettingを起動する(&X)", L"To start TazuSetting before backup &process"}},
     {IDC_REG_AUTO_CLOSE, {L"結果画面を自動的に閉じる(&A)", L"&Automatically close the result dialog"}},
+    {IDC_REG_USER_MENU, {L"コンテキストメニューをこのユーザーのみに登録(管理者権限不要)(&U)",
+                         L"Context menu for this &user only (no administrator rights)"}},
 };
 const size_t kRegistrationPageCaptionCount = sizeof kRegistrationPageCaptions / sizeof kRegistrationPageCaptions[0];
 
