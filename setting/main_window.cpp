@@ -1,6 +1,6 @@
 // The settings window: loads the settings, holds the language drop-down, the link to the
-// project's page (or its read-me), the two tab pages and the three buttons, saves the settings and answers a waiting
-// command in pre-backup mode.
+// project's page (or its read-me), the two tab pages and the three buttons, saves the settings
+// and answers a waiting command in pre-backup mode.
 #include <windows.h>
 #include <commctrl.h>
 #include <shellapi.h>
