@@ -241,16 +241,43 @@ void formatTrailFailure(const ErrorTrail* trail, UiLanguage language, wchar_t* o
     }
 }
 
+DWORD(WINAPI* g_logPathAttributes)(LPCWSTR path) = GetFileAttributesW;
+BOOL(WINAPI* g_logFileInformation)(HANDLE file, LPBY_HANDLE_FILE_INFORMATION information) =
+    GetFileInformationByHandle;
+
+namespace {
+
+// A file that is neither a link of any kind nor one of several names of the same file.
+bool isPlainFile(HANDLE file)
+{
+    BY_HANDLE_FILE_INFORMATION information;
+    if (!g_logFileInformation(file, &information)) return false;
+    if (information.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) return false;
+    return information.nNumberOfLinks <= 1;
+}
+
+}  // namespace
+
 void appendDebugLog(const wchar_t* logPath, const wchar_t* text)
 {
     if (!logPath || !logPath[0]) return;
     // Written with the file functions rather than a UTF-16 text stream: runtimes differ in
     // whether such a stream writes its own byte-order mark and turns line feeds into CR LF,
     // and the log must have the same bytes everywhere.
-    HANDLE log = CreateFileW(logPath, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+    // TazuUAC writes the log with administrator rights into a folder that the user may be able
+    // to write to: a link put there in the log's place must not lead the write to another file.
+    // The path is looked at first, the link itself (not its target) is what gets opened, and the
+    // opened file is looked at again, as something may have been put there in between.
+    DWORD attributes = g_logPathAttributes(logPath);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return;
+    HANDLE log = CreateFileW(logPath, FILE_APPEND_DATA | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
                              nullptr, OPEN_ALWAYS,
-                             FILE_ATTRIBUTE_NORMAL, nullptr);
+                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (log == INVALID_HANDLE_VALUE) return;
+    if (!isPlainFile(log)) {
+        CloseHandle(log);
+        return;
+    }
     LARGE_INTEGER size;
     bool isNew = GetFileSizeEx(log, &size) && size.QuadPart == 0;
 

@@ -38,5 +38,12 @@ const wchar_t* messageTableText(unsigned number, UiLanguage language);
 void formatTrailFailure(const ErrorTrail* trail, UiLanguage language, wchar_t* out, size_t capacity);
 
 // Appends the text and CR LF to a UTF-16LE log file (every line feed of the text stored as
-// CR LF), starting a new or empty file with its byte-order mark. Failures are silent.
+// CR LF), starting a new or empty file with its byte-order mark. Failures are silent. A log path
+// that is a link (a reparse point) or a file with more than one name gets nothing written.
 void appendDebugLog(const wchar_t* logPath, const wchar_t* text);
+
+// The two looks of appendDebugLog at the log: its path before opening, the opened file after.
+// Replaceable for tests (defaults GetFileAttributesW and GetFileInformationByHandle), as Wine
+// shows no links as reparse points.
+extern DWORD(WINAPI* g_logPathAttributes)(LPCWSTR path);
+extern BOOL(WINAPI* g_logFileInformation)(HANDLE file, LPBY_HANDLE_FILE_INFORMATION information);

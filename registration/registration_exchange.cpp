@@ -176,6 +176,18 @@ int writeRegistrationBlock(const wchar_t blockText[kRegistrationBlockChars], con
     return result;
 }
 
+void readRegistrationBlockText(const void* view, wchar_t text[kRegistrationBlockChars])
+{
+    const volatile wchar_t* block = static_cast<const volatile wchar_t*>(view);
+    text[0] = block[0];
+    if (text[0] == L'\0') return;
+    // Pairs with the writer's barrier before the first character: nothing behind it may be read
+    // earlier than it was.
+    MemoryBarrier();
+    for (size_t i = 1; i + 1 < kRegistrationBlockChars; ++i) text[i] = block[i];
+    text[kRegistrationBlockChars - 1] = L'\0';
+}
+
 void logTrailWhenDebugging()
 {
     if (g_settings.debug != 0) appendDebugLog(g_settingsLocation.debugLogPath, g_errorTrail.text);

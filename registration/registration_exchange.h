@@ -66,5 +66,11 @@ struct BlockWriteNumbers {
 // it) into it, recording a failure with its system error code. Returns 0 or -1.
 int writeRegistrationBlock(const wchar_t blockText[kRegistrationBlockChars], const BlockWriteNumbers& numbers);
 
+// Copies the text of a view of the block into `text`. The writer puts the first character in
+// last, so it is read first, on its own: zero means that nothing has arrived and nothing else is
+// read; otherwise the rest is read after a barrier, one character at a time, and so holds what
+// the writer had finished before it wrote the first one.
+void readRegistrationBlockText(const void* view, wchar_t text[kRegistrationBlockChars]);
+
 // Appends the whole error trail to the debug log when the settings ask for it ("Debug").
 void logTrailWhenDebugging();

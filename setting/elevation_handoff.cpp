@@ -98,8 +98,7 @@ void readBlock(wchar_t text[kRegistrationBlockChars])
         CloseHandle(block);
         return;
     }
-    CopyMemory(text, view, kRegistrationBlockBytes);
-    text[kRegistrationBlockChars - 1] = L'\0';
+    readRegistrationBlockText(view, text);
     if (!UnmapViewOfFile(view)) recordFailure(kReadBlockPoints[2], GetLastError());
     CloseHandle(block);
 }

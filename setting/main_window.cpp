@@ -1,6 +1,6 @@
-// The settings window: loads the settings, holds the language drop-down, the link to the maker's
-// page, the two tab pages and the three buttons, saves the settings and answers a waiting
-// command in pre-backup mode.
+// The settings window: loads the settings, holds the language drop-down, the link to the
+// project's page (or its read-me), the two tab pages and the three buttons, saves the settings
+// and answers a waiting command in pre-backup mode.
 #include <windows.h>
 #include <commctrl.h>
 #include <shellapi.h>
@@ -34,6 +34,7 @@ constexpr int kAnswerCancel = 2;
 HWND g_pages[kPageCount] = {};
 int g_lastLanguageIndex = -1;
 WNDPROC g_linkDefaultProc = nullptr;
+wchar_t g_linkTarget[kLinkTargetChars] = L"";
 
 const BilingualText kFolderNotCreated = {
     L"設定ファイルの保存先のディレクトリを作成できませんでした。\n\n%s",
@@ -82,7 +83,16 @@ int saveSettingsFile(HWND window, bool forThisRunOnly)
     return 0;
 }
 
-// ---- Link to the maker's page ----
+// ---- Link to the project's page, or to the read-me beside the programs ----
+
+// The link's text follows the language when it names the read-me.
+void setLinkText(HWND window)
+{
+    const wchar_t* text = L"";
+    composeProjectLink(kProjectPageUrl, g_installation.programFolder, g_settingLanguage, &text, g_linkTarget,
+                       kLinkTargetChars);
+    SetDlgItemTextW(window, IDC_MAIN_LINK, text);
+}
 
 LRESULT CALLBACK linkProc(HWND link, UINT message, WPARAM wParam, LPARAM lParam)
 {
@@ -91,7 +101,7 @@ LRESULT CALLBACK linkProc(HWND link, UINT message, WPARAM wParam, LPARAM lParam)
         SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_HAND)));
         return TRUE;
     case WM_LBUTTONDOWN:
-        ShellExecuteW(nullptr, L"open", kMakerPageUrl, nullptr, nullptr, SW_SHOWNORMAL);
+        if (g_linkTarget[0]) ShellExecuteW(nullptr, L"open", g_linkTarget, nullptr, nullptr, SW_SHOWNORMAL);
         return 0;
     default:
         return CallWindowProcW(g_linkDefaultProc, link, message, wParam, lParam);
@@ -123,6 +133,7 @@ void setTabTexts(HWND window)
 void relabel(HWND window)
 {
     setTabTexts(window);
+    setLinkText(window);
     setCaptions(g_pages[RegistrationPage], kRegistrationPageCaptions, kRegistrationPageCaptionCount);
     setCaptions(g_pages[BackupPage], kBackupPageCaptions, kBackupPageCaptionCount);
     relabelAddStringChoices(g_pages[BackupPage], g_settingLanguage);
@@ -193,7 +204,6 @@ void onInitDialog(HWND window)
                                                   GetSystemMetrics(SM_CYICON), LR_SHARED));
     SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon));
 
-    SetDlgItemTextW(window, IDC_MAIN_LINK, kMakerPageUrl);
     g_linkDefaultProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(
         GetDlgItem(window, IDC_MAIN_LINK), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(linkProc)));
     if (!g_preBackupMode) placeOkButton(window);

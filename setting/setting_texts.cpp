@@ -1,12 +1,35 @@
 // Texts of the settings program shared by its windows.
 #include "setting_texts.h"
 
+#include "command_table.h"
+#include "paths.h"
 #include "resource_ids.h"
 
 const wchar_t kSettingTitle[] = L"TazuSetting";
 
-// The real address is not known yet; a reserved domain opens no stranger's site meanwhile.
-const wchar_t kMakerPageUrl[] = L"https://zevrald.example/vantrel/";
+// The build passes the address as a narrow literal; a build without one shows the read-me.
+#ifndef VANTREL_PROJECT_URL
+#define VANTREL_PROJECT_URL ""
+#endif
+const wchar_t kProjectPageUrl[] = L"" VANTREL_PROJECT_URL;
+static_assert(sizeof kProjectPageUrl / sizeof kProjectPageUrl[0] <= kLinkTargetChars,
+              "the project's address must fit the link's target");
+
+const wchar_t kReadmeFile[] = L"README.txt";
+const BilingualText kReadmeLinkText = {L"説明書 (README.txt)", L"Read me (README.txt)"};
+
+int composeProjectLink(const wchar_t* pageUrl, const wchar_t* programFolder, UiLanguage language,
+                       const wchar_t** text, wchar_t* target, size_t capacity)
+{
+    if (pageUrl && pageUrl[0]) {
+        *text = pageUrl;
+        if (copyText(target, capacity, pageUrl) == 0) return 0;
+        if (capacity) target[0] = L'\0';
+        return -1;
+    }
+    *text = pickText(kReadmeLinkText, language);
+    return composeProgramPath(programFolder, kReadmeFile, target, capacity);
+}
 
 const ControlCaption kRegistrationPageCaptions[] = {
     {IDC_REG_GROUP, {L"登録/解除設定", L"Regist/Unset"}},

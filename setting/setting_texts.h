@@ -8,8 +8,23 @@
 // Title of the settings window and of every message box of the program.
 extern const wchar_t kSettingTitle[];
 
-// The maker's web page, opened by the link of the settings window.
-extern const wchar_t kMakerPageUrl[];
+// The project's web page as the build names it (the build setting VANTREL_PROJECT_URL); empty
+// when the build names none.
+extern const wchar_t kProjectPageUrl[];
+
+// Without a page the link opens this file beside the programs, under a text that says so.
+extern const wchar_t kReadmeFile[];   // "README.txt"
+extern const BilingualText kReadmeLinkText;
+
+// Room for what the link opens: a web address or a path.
+constexpr size_t kLinkTargetChars = 2084;
+
+// The link of the settings window: a page address is both its text and what it opens; without
+// one (empty) it shows the read-me text of the language and opens the file in the program
+// folder. *text points to a constant text or to pageUrl. Returns 0, or -1 (and an empty target)
+// when the address or the file's path does not fit.
+int composeProjectLink(const wchar_t* pageUrl, const wchar_t* programFolder, UiLanguage language,
+                       const wchar_t** text, wchar_t* target, size_t capacity);
 
 struct ControlCaption {
     int id;

@@ -12,6 +12,10 @@ void pauseBySleeping(DWORD milliseconds)
     Sleep(milliseconds);
 }
 
+}  // namespace
+
+void (*g_replyWritePause)(DWORD milliseconds) = pauseBySleeping;
+
 bool readerBlockExists()
 {
     HANDLE block = OpenFileMappingW(FILE_MAP_READ, FALSE, kRegistrationBlockName);
@@ -20,20 +24,17 @@ bool readerBlockExists()
     return true;
 }
 
-}  // namespace
-
-void (*g_replyWritePause)(DWORD milliseconds) = pauseBySleeping;
-
 int deliverRegistrationReply(const RegistrationReply& reply)
 {
     for (int attempt = 0;; ++attempt) {
         wchar_t block[kRegistrationBlockChars] = {};
         composeRegistrationReply(reply, block, kRegistrationBlockChars);
-        if (writeRegistrationBlock(block, kReplyWriteNumbers) == 0) return 0;
+        if (writeRegistrationBlock(block, kReplyWriteNumbers) == 0) return ReplyWritten;
         trailRecord(&g_errorTrail, L"UAC-MP3", 0, 0);
         logTrailWhenDebugging();
         trailClear(&g_errorTrail);
-        if (attempt == kReplyWriteRetries) return -1;
+        if (!readerBlockExists()) return ReplyReaderGone;
+        if (attempt == kReplyWriteRetries) return ReplyNotWritten;
         g_replyWritePause(kReplyWriteRetryMilliseconds);
     }
 }

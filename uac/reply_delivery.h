@@ -16,8 +16,21 @@ constexpr DWORD kReplyWriteRetryMilliseconds = 200;
 constexpr DWORD kReplyTakenBoundMilliseconds = 60000;
 constexpr DWORD kReplyTakenCheckMilliseconds = 500;
 
+// Whether TazuSetting's block exists (also when it exists but cannot be opened). TazuSetting
+// makes it before it starts TazuUAC and closes it when it stops waiting, so without it nobody
+// waits for a reply: TazuUAC was started by hand, or TazuSetting has given up or ended.
+bool readerBlockExists();
+
+// How delivering the reply ended.
+enum ReplyDelivery {
+    ReplyWritten = 0,
+    ReplyReaderGone = 1,     // the block has gone: nobody to reply to, so no retry
+    ReplyNotWritten = -1,    // every attempt failed
+};
+
 // Writes the reply into the block, recording each failed attempt ("UAC-MP3", logged) and trying
-// again with a freshly cleared trail after a pause. Returns 0, or -1 when it never succeeded.
+// again with a freshly cleared trail after a pause, as long as the block is still there; a block
+// that a later exchange makes anew never gets this reply.
 int deliverRegistrationReply(const RegistrationReply& reply);
 
 // How the wait for the reply-taken event ended.

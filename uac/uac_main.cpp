@@ -1,7 +1,8 @@
 // TazuUAC: the elevated helper that writes and removes the context-menu entries of the
 // commands. Started by TazuSetting through the elevation prompt with a request on its command
 // line, it does the work, writes the reply into TazuSetting's block and ends once TazuSetting
-// has read it. It shows no window: a notification icon marks that it is at work. Started
+// has read it; started with a request but without TazuSetting's block, it does the work and ends
+// at once. It shows no window: a notification icon marks that it is at work. Started
 // without a request, it starts TazuSetting instead.
 #include <windows.h>
 #include <shellapi.h>
@@ -9,12 +10,14 @@
 
 #include "command_table.h"
 #include "errors.h"
+#include "library_search.h"
 #include "message_box.h"
 #include "paths.h"
 #include "program_window.h"
 #include "reply_delivery.h"
 #include "request_processing.h"
 #include "resource_ids.h"
+#include "setting_start.h"
 #include "settings.h"
 #include "shortcuts.h"
 
@@ -77,24 +80,30 @@ void prepareState()
 void handleRequest(const wchar_t* commandLine)
 {
     addProgramNotifyIcon(g_instance, g_mainWindow, IDI_PROGRAM, g_programName);
+    // Looked at before the work: a block that appears meanwhile belongs to a later exchange,
+    // whose own TazuUAC must not find this one still holding the single-instance lock.
+    bool readerWaits = readerBlockExists();
     RegistrationReply reply;
     processRegistrationRequest(commandLine, g_elevated, &reply);
     trailClear(&g_errorTrail);
-    deliverRegistrationReply(reply);
+    if (!readerWaits) return;
+    if (deliverRegistrationReply(reply) != ReplyWritten) return;
     waitForReplyTaken(kReplyTakenBoundMilliseconds, kReplyTakenCheckMilliseconds);
 }
 
-void startSettingProgram()
+void startSetting()
 {
     wchar_t setting[kPathChars];
     if (composeProgramPath(g_installation.programFolder, kSettingProgramFile, setting, kPathChars) != 0) return;
-    ShellExecuteW(g_mainWindow, L"open", setting, nullptr, nullptr, SW_SHOWNORMAL);
+    startSettingProgram(g_mainWindow, setting);
 }
 
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int)
 {
+    // Before anything can load a library: none may come from the program's folder.
+    restrictLibrarySearchToSystem();
     g_instance = instance;
     CreateMutexW(nullptr, TRUE, kMutexName);
     if (GetLastError() == ERROR_ALREADY_EXISTS) return kExitAnotherInstance;
@@ -116,7 +125,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int)
     if (commandLine && commandLine[0])
         handleRequest(commandLine);
     else
-        startSettingProgram();
+        startSetting();
 
     DestroyWindow(g_mainWindow);
     MSG message;

@@ -2,7 +2,8 @@
 // will) starts the real TazuUAC of a program folder of the test's own, which writes the
 // context-menu entries and replies; Send To and desktop shortcuts go through the place
 // dispatcher into the user's real folders. Also TazuUAC alone: a second instance, the end of
-// the wait when TazuSetting is gone, and the start without a request.
+// the wait when TazuSetting is gone, a request without TazuSetting, and the start without a
+// request.
 #include <gtest/gtest.h>
 
 #include <shlobj.h>
@@ -245,6 +246,30 @@ TEST_F(RegistrationExchangeTest, HelperEndsWhenTazuSettingIsGone)
     DWORD code = 0;
     ASSERT_TRUE(driver::waitForExit(*helper, 5000, &code)) << "TazuUAC still waits for a reader that is gone";
     EXPECT_EQ(0u, code);
+}
+
+// Started with a request but without TazuSetting's block (by hand, or after TazuSetting gave
+// up): the work is done, no reply is written and TazuUAC ends at once, so that it holds its
+// single-instance lock no longer and the next exchange is served by its own TazuUAC.
+TEST_F(RegistrationExchangeTest, WithoutTazuSettingTheHelperWorksAndEndsAtOnce)
+{
+    driver::Program* orphan = nullptr;
+    DWORD start = GetTickCount();
+    ASSERT_TRUE(startHelper(L"0 2 1 1 1 1", &orphan));
+    DWORD code = 99;
+    ASSERT_TRUE(driver::waitForExit(*orphan, 20000, &code)) << "TazuUAC waits for a TazuSetting that is not there";
+    EXPECT_EQ(0u, code);
+    EXPECT_LT(GetTickCount() - start, 20000u);
+    for (const wchar_t* root : kRoots)
+        EXPECT_TRUE(holdsEntry(current(root, 0), caption(0, UiEnglish) + L"(&1)", program(0), true, true));
+    HANDLE block = OpenFileMappingW(FILE_MAP_READ, FALSE, kRegistrationBlockName);
+    EXPECT_FALSE(block) << "TazuUAC made a block of its own";
+    if (block) CloseHandle(block);
+
+    RegistrationReply reply;
+    ASSERT_TRUE(exchange(UiEnglish, {SwitchOff, 1, 1, 1, 1}, &reply));
+    EXPECT_TRUE(replied(reply, {1, 0, 0, 0, 0}, {}, {})) << "the next exchange's own TazuUAC removed the entry";
+    for (const wchar_t* root : kRoots) EXPECT_FALSE(keyExists(current(root, 0)));
 }
 
 TEST_F(RegistrationExchangeTest, WithoutRequestTazuSettingIsStarted)

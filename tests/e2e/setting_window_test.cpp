@@ -1,9 +1,10 @@
-// TazuSetting's window driven as a user does: what it shows at start, the language switch, saving
-// with OK (and what a command then makes of it), the restore from the copy, refused values,
-// Browse and the row icons. Cancel and closing are tested with a waiting command.
+// TazuSetting's window driven as a user does: what it shows at start, the language switch, the
+// link, saving with OK (and what a command then makes of it), the restore from the copy, refused
+// values, Browse and the row icons. Cancel and closing are tested with a waiting command.
 #include "setting_fixture.h"
 
 #include "backup_rules.h"
+#include "process_command_line.h"
 #include "setting_texts.h"
 
 // The shared code linked for the texts shows its messages under this name.
@@ -36,6 +37,12 @@ bool sameRect(const RECT& a, const RECT& b)
     return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
 }
 
+// The link names the project's page when the build has one, else the read-me in the language.
+std::wstring linkText(UiLanguage language)
+{
+    return kProjectPageUrl[0] ? kProjectPageUrl : pickText(kReadmeLinkText, language);
+}
+
 class SettingWindowTest : public SettingTest {};
 
 TEST_F(SettingWindowTest, OpensOnTheSavedPageInTheSavedLanguage)
@@ -66,7 +73,7 @@ TEST_F(SettingWindowTest, OpensOnTheSavedPageInTheSavedLanguage)
         EXPECT_EQ(driver::comboSelection(GetDlgItem(window.main, IDC_MAIN_LANGUAGE)), row.language == UiEnglish ? 1 : 0);
         EXPECT_EQ(driver::comboItems(GetDlgItem(window.main, IDC_MAIN_LANGUAGE)),
                   (std::vector<std::wstring>{L"Japanese", L"English"}));
-        EXPECT_EQ(driver::controlText(window.main, IDC_MAIN_LINK), kMakerPageUrl);
+        EXPECT_EQ(driver::controlText(window.main, IDC_MAIN_LINK), linkText(row.language));
         // Without a waiting command there is no OK(No save); OK stands in its place beside Cancel.
         EXPECT_FALSE(driver::isVisible(GetDlgItem(window.main, IDC_MAIN_OK_NO_SAVE)));
         EXPECT_TRUE(sameRect(rectOf(window.main, IDOK), rectOf(window.main, IDC_MAIN_OK_NO_SAVE)));
@@ -103,6 +110,7 @@ TEST_F(SettingWindowTest, LanguageSwitchRelabelsEveryControlAndKeepsTheChoices)
         EXPECT_LE(words.right, group.right);
         EXPECT_EQ(driver::comboSelection(GetDlgItem(window.backup, IDC_BACKUP_ADD_BEF)), AddDate);
         EXPECT_EQ(driver::comboSelection(GetDlgItem(window.backup, IDC_BACKUP_ADD_AFT)), AddSerial);
+        EXPECT_EQ(driver::controlText(window.main, IDC_MAIN_LINK), linkText(language));
         // The window's own captions stay as they are.
         EXPECT_EQ(driver::controlText(window.main, IDOK), L"OK");
         EXPECT_EQ(driver::controlText(window.main, IDC_MAIN_CANCEL), L"Cancel");
@@ -112,6 +120,50 @@ TEST_F(SettingWindowTest, LanguageSwitchRelabelsEveryControlAndKeepsTheChoices)
     ASSERT_TRUE(driver::pressButton(window.main, IDC_MAIN_CANCEL));
     EXPECT_TRUE(endsWith(*window.program, 0, 10000));
     EXPECT_EQ(setting(L"Lang"), L"ja");
+}
+
+// Text files are opened with the text editor, as on every Windows; the test prefix of Wine has
+// the editor's file type but not the extension's link to it, which this makes while it lives.
+struct TextFileType {
+    bool made = false;
+    TextFileType()
+    {
+        HKEY key;
+        if (RegOpenKeyExW(HKEY_CLASSES_ROOT, L".txt", 0, KEY_READ, &key) == ERROR_SUCCESS) {
+            RegCloseKey(key);
+            return;
+        }
+        if (RegCreateKeyExW(HKEY_CLASSES_ROOT, L".txt", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
+            ERROR_SUCCESS)
+            return;
+        const wchar_t type[] = L"txtfile";
+        RegSetValueExW(key, L"", 0, REG_SZ, reinterpret_cast<const BYTE*>(type), sizeof type);
+        RegCloseKey(key);
+        made = true;
+    }
+    ~TextFileType()
+    {
+        if (made) RegDeleteKeyW(HKEY_CLASSES_ROOT, L".txt");
+    }
+};
+
+// A build that names no project page ships no made-up address: the link opens the read-me
+// beside the programs, in the program the system opens text files with.
+TEST_F(SettingWindowTest, LinkOpensTheReadmeBesideThePrograms)
+{
+    if (kProjectPageUrl[0]) GTEST_SKIP() << "this build names a project page";
+    TextFileType textFiles;
+    const std::wstring readme = sandbox.programFolder + L"README.txt";
+    ASSERT_TRUE(writeFile(readme, "Vantrel\r\n"));
+    SettingWindow window;
+    ASSERT_TRUE(open(&window));
+    std::set<DWORD> before = observe::processesNamed(L"notepad.exe");
+    driver::click(GetDlgItem(window.main, IDC_MAIN_LINK));
+    std::wstring others;
+    std::wstring viewer = observe::endStartedProcess(L"notepad.exe", before, L"README.txt", 20000, &others);
+    EXPECT_NE(std::wstring::npos, viewer.find(readme)) << narrow(viewer) << " / " << narrow(others);
+    ASSERT_TRUE(driver::pressButton(window.main, IDC_MAIN_CANCEL));
+    EXPECT_TRUE(endsWith(*window.program, 0, 10000));
 }
 
 TEST_F(SettingWindowTest, NewUserSavesWithOkAndTheNextBackupUsesTheSettings)

@@ -273,6 +273,69 @@ TEST(DebugLog, ExistingLogIsAppendedAndAnEmptyOneGetsTheMark)
     EXPECT_EQ(L"x\r\n", readUtf16File(empty));
 }
 
+// Wine shows no link as a reparse point: these looks add the mark to what the system says.
+DWORD WINAPI attributesOfALink(LPCWSTR path)
+{
+    DWORD attributes = GetFileAttributesW(path);
+    return attributes == INVALID_FILE_ATTRIBUTES ? attributes : attributes | FILE_ATTRIBUTE_REPARSE_POINT;
+}
+
+BOOL WINAPI informationOfALink(HANDLE file, LPBY_HANDLE_FILE_INFORMATION information)
+{
+    if (!GetFileInformationByHandle(file, information)) return FALSE;
+    information->dwFileAttributes |= FILE_ATTRIBUTE_REPARSE_POINT;
+    return TRUE;
+}
+
+struct LogLooks {
+    LogLooks(DWORD(WINAPI* path)(LPCWSTR), BOOL(WINAPI* file)(HANDLE, LPBY_HANDLE_FILE_INFORMATION))
+    {
+        g_logPathAttributes = path;
+        g_logFileInformation = file;
+    }
+    ~LogLooks()
+    {
+        g_logPathAttributes = GetFileAttributesW;
+        g_logFileInformation = GetFileInformationByHandle;
+    }
+};
+
+// An elevated TazuUAC writes the log into a folder the user may write to: a link in the log's
+// place must not lead the write to another file. A hard link is real under Wine; a reparse point
+// (a symbolic link or a junction) is shown through the seams, once as the path looks before
+// opening and once as the file looks after it (a link put there in between).
+TEST(DebugLog, ALinkInTheLogsPlaceGetsNothing)
+{
+    struct Case {
+        const char* name;
+        bool hardLink;
+        DWORD(WINAPI* path)(LPCWSTR);
+        BOOL(WINAPI* file)(HANDLE, LPBY_HANDLE_FILE_INFORMATION);
+    };
+    const Case cases[] = {
+        {"the path is a reparse point", false, attributesOfALink, GetFileInformationByHandle},
+        {"a reparse point is found once opened", false, GetFileAttributesW, informationOfALink},
+        {"a second name of another file", true, GetFileAttributesW, GetFileInformationByHandle},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempFolder temp;
+        const std::wstring elsewhere = temp / L"elsewhere.txt";
+        const std::wstring log = temp / L"tazu_debug.log";
+        ASSERT_TRUE(writeBytes(elsewhere, "precious"));
+        if (c.hardLink)
+            ASSERT_TRUE(CreateHardLinkW(log.c_str(), elsewhere.c_str(), nullptr));
+        else
+            ASSERT_TRUE(writeBytes(log, "precious"));
+        {
+            LogLooks looks(c.path, c.file);
+            appendDebugLog(log.c_str(), L"ID:UAC-MP3 CD:0x00000000");
+        }
+        EXPECT_EQ("precious", readBytes(elsewhere));
+        EXPECT_EQ("precious", readBytes(log));
+    }
+}
+
 TEST(DebugLog, UnopenableLogIsSilent)
 {
     TempFolder temp;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "command_table.h"
 #include "context_menu.h"
@@ -182,6 +183,83 @@ TEST(ReplyText, ReadAsFarAsItGoes)
             EXPECT_EQ(c.numbers[row], reply.numbers[row]) << "number of row " << row;
             EXPECT_EQ(c.codes[row], reply.codes[row]) << "code of row " << row;
         }
+    }
+}
+
+// The order in which a reader touches a block laid over two guard pages: the first character
+// ends the first page, the rest fills the second. Each first touch of a page is recorded and
+// then allowed (the system lifts a page's guard as it reports it).
+struct GuardedBlock {
+    static GuardedBlock* watched;
+    BYTE* pages = nullptr;
+    DWORD pageSize = 0;
+    wchar_t* view = nullptr;
+    std::vector<int> touched;   // page numbers in the order of their first touch
+    PVOID handler = nullptr;
+
+    explicit GuardedBlock(const std::wstring& text)
+    {
+        SYSTEM_INFO system;
+        GetSystemInfo(&system);
+        pageSize = system.dwPageSize;
+        pages = static_cast<BYTE*>(VirtualAlloc(nullptr, 2 * pageSize, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+        view = reinterpret_cast<wchar_t*>(pages + pageSize - sizeof(wchar_t));
+        ZeroMemory(view, kRegistrationBlockBytes);
+        CopyMemory(view, text.c_str(), text.size() * sizeof(wchar_t));
+        DWORD old = 0;
+        VirtualProtect(pages, 2 * pageSize, PAGE_READWRITE | PAGE_GUARD, &old);
+        watched = this;
+        handler = AddVectoredExceptionHandler(1, onGuard);
+    }
+    ~GuardedBlock()
+    {
+        RemoveVectoredExceptionHandler(handler);
+        watched = nullptr;
+        VirtualFree(pages, 0, MEM_RELEASE);
+    }
+
+    static LONG CALLBACK onGuard(EXCEPTION_POINTERS* exception)
+    {
+        const EXCEPTION_RECORD* record = exception->ExceptionRecord;
+        if (!watched || record->ExceptionCode != STATUS_GUARD_PAGE_VIOLATION || record->NumberParameters < 2)
+            return EXCEPTION_CONTINUE_SEARCH;
+        BYTE* address = reinterpret_cast<BYTE*>(record->ExceptionInformation[1]);
+        if (address < watched->pages || address >= watched->pages + 2 * watched->pageSize)
+            return EXCEPTION_CONTINUE_SEARCH;
+        watched->touched.push_back(address < watched->pages + watched->pageSize ? 0 : 1);
+        return EXCEPTION_CONTINUE_EXECUTION;
+    }
+};
+GuardedBlock* GuardedBlock::watched = nullptr;
+
+// The writer puts the reply's first character in last, so the reader takes it first and reads
+// nothing more while it is zero: a reply is never seen half-written.
+TEST(ReplyBlockReading, FirstCharacterFirstAndAloneWhileEmpty)
+{
+    struct Case {
+        const char* name;
+        std::wstring block;
+        std::wstring read;
+        std::vector<int> touched;
+    };
+    const Case cases[] = {
+        {"nothing arrived", L"", L"", {0}},
+        {"rest written, first character not yet", std::wstring(1, L'\0') + L" 0 0 0 0 0 0 0 0 0 0 0 0 0 0", L"", {0}},
+        {"whole reply", L"1 4 0 0 2 0 0 0 0 2011 0 0 0 0 5", L"1 4 0 0 2 0 0 0 0 2011 0 0 0 0 5", {0, 1}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        wchar_t text[kRegistrationBlockChars];
+        wmemset(text, L'#', kRegistrationBlockChars);
+        std::vector<int> touched;
+        {
+            GuardedBlock block(c.block);
+            ASSERT_TRUE(block.pages);
+            readRegistrationBlockText(block.view, text);
+            touched = block.touched;
+        }
+        EXPECT_EQ(c.read, std::wstring(text));
+        EXPECT_EQ(c.touched, touched);
     }
 }
 

@@ -1,7 +1,8 @@
 // TazuUAC's end of the hand-off with the real named block and event: the reply written whole,
-// the write retried for a bounded number of times when the block is missing (through the pause
-// seam, not three minutes), and the wait for the reply-taken event, which ends when it is
-// signalled, when TazuSetting's block is gone, or at its bound.
+// the write retried for a bounded number of times while the block cannot be written (through the
+// pause seam, not three minutes), dropped at once when the block is gone, and the wait for the
+// reply-taken event, which ends when it is signalled, when TazuSetting's block is gone, or at its
+// bound.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -75,27 +76,41 @@ TEST_F(ReplyDeliveryTest, ReplyIsWrittenWholeIntoTheBlock)
     reader.block = createBlock();
     ASSERT_TRUE(reader.block);
     RegistrationReply reply = {{1, 4, 0, 0, 2}, {0, 0, 0, 0, 2011}, {0, 0, 0, 0, 5}};
-    EXPECT_EQ(0, deliverRegistrationReply(reply));
+    EXPECT_EQ(ReplyWritten, deliverRegistrationReply(reply));
     EXPECT_EQ(L"1 4 0 0 2 0 0 0 0 2011 0 0 0 0 5", blockText(reader.block));
     EXPECT_EQ(0, g_pauses);
 }
 
-TEST_F(ReplyDeliveryTest, WritingWithoutABlockGivesUpAfterThreeMinutesOfRetries)
+TEST_F(ReplyDeliveryTest, ABlockThatCannotBeOpenedIsRetriedForThreeMinutes)
 {
     TempFolder folder;
     copyText(g_settingsLocation.debugLogPath, kPathChars, (folder / L"tazu_debug.log").c_str());
     g_settings.debug = 1;
-    EXPECT_EQ(-1, deliverRegistrationReply(RegistrationReply()));
+    // The block's name is there but cannot be opened as a block (another object holds it): it
+    // is not known to be gone, so the write is tried again.
+    ReaderObjects reader;
+    reader.block = CreateMutexW(nullptr, FALSE, kRegistrationBlockName);
+    ASSERT_TRUE(reader.block);
+    EXPECT_EQ(ReplyNotWritten, deliverRegistrationReply(RegistrationReply()));
     EXPECT_EQ(kReplyWriteRetries, g_pauses);
     EXPECT_EQ(std::wstring(), g_errorTrail.text) << "each failed attempt starts a fresh trail";
 
     // Every attempt is in the log: the failed opening of the block and the retry.
     std::wstring log = readUtf16File(folder / L"tazu_debug.log");
-    const std::wstring entry = L"ID:UAC-SSM1 CD:0x00000002\r\nID:UAC-MP3 CD:0x00000000\r\n\r\n";
+    const std::wstring entry = L"ID:UAC-SSM1 CD:0x00000006\r\nID:UAC-MP3 CD:0x00000000\r\n\r\n";
     size_t entries = 0;
     for (size_t at = log.find(entry); at != std::wstring::npos; at = log.find(entry, at + entry.size())) ++entries;
     EXPECT_EQ(static_cast<size_t>(kReplyWriteRetries + 1), entries);
     EXPECT_EQ(entries * entry.size(), log.size());
+}
+
+// TazuSetting's block is gone (it gave up, or never was): the reply is not written, and not
+// tried again, so that a block that a later exchange makes never receives it.
+TEST_F(ReplyDeliveryTest, WithoutTheBlockTheReplyIsDroppedAtOnce)
+{
+    ASSERT_FALSE(readerBlockExists());
+    EXPECT_EQ(ReplyReaderGone, deliverRegistrationReply(RegistrationReply()));
+    EXPECT_EQ(0, g_pauses);
 }
 
 DWORD WINAPI signalLater(void* event)

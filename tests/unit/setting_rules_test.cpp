@@ -1,6 +1,6 @@
 // Rules of TazuSetting's backup setting page: the checks with their messages in both languages,
 // the combinations and the coupling of the two add-string choices, the destination history
-// update, the edited history rows, and the size classes of the row icons.
+// update, the edited history rows, the size classes of the row icons, and the window's link.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -10,6 +10,7 @@
 
 #include "backup_rules.h"
 #include "row_icons.h"
+#include "setting_texts.h"
 #include "unit_support.h"
 
 namespace {
@@ -444,6 +445,42 @@ TEST(RowIcons, EachResourceHoldsTheImageOfItsClass)
         }
     }
     FreeLibrary(program);
+}
+
+// ---- The link ----
+
+// A build with a project page shows and opens it; one without shows the read-me in the language
+// and opens the file beside the programs.
+TEST(ProjectLink, PageOfTheBuildOrTheReadmeBesideThePrograms)
+{
+    const std::wstring longFolder = L"C:\\" + std::wstring(250, L'x') + L"\\";
+    struct Case {
+        const char* name;
+        const wchar_t* page;
+        std::wstring folder;
+        UiLanguage language;
+        int result;
+        const wchar_t* text;
+        std::wstring target;
+    };
+    const Case cases[] = {
+        {"page", L"https://vantrel.org/", L"C:\\Tools\\Tazu\\", UiJapanese, 0, L"https://vantrel.org/",
+         L"https://vantrel.org/"},
+        {"no page, Japanese", L"", L"C:\\Tools\\Tazu\\", UiJapanese, 0, L"説明書 (README.txt)",
+         L"C:\\Tools\\Tazu\\README.txt"},
+        {"no page, English", L"", L"D:\\Tazu\\", UiEnglish, 0, L"Read me (README.txt)", L"D:\\Tazu\\README.txt"},
+        {"no page, folder too long for the file", L"", longFolder, UiEnglish, -1, L"Read me (README.txt)", L""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const wchar_t* text = nullptr;
+        wchar_t target[kLinkTargetChars];
+        wmemset(target, L'#', kLinkTargetChars);
+        EXPECT_EQ(c.result, composeProjectLink(c.page, c.folder.c_str(), c.language, &text, target, kLinkTargetChars));
+        ASSERT_TRUE(text);
+        EXPECT_EQ(std::wstring(c.text), text);
+        EXPECT_EQ(c.target, std::wstring(target));
+    }
 }
 
 }  // namespace
