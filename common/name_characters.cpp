@@ -1,5 +1,6 @@
 #include "name_characters.h"
 
+#include <stdio.h>
 #include <wchar.h>
 
 namespace {
@@ -18,6 +19,23 @@ const ForbiddenCharacter kForbidden[] = {
     {L'\n', L"\\n", false}, {L'\r', L"\\r", false}, {L'\t', L"\\t", false}, {L'\v', L"\\v", false},
 };
 
+// Whether a control character has its own escape in the table above.
+bool hasNamedEscape(wchar_t character)
+{
+    return character >= L'\a' && character <= L'\r';
+}
+
+// Appends a token and its blank when both fit with the terminator.
+void appendToken(const wchar_t* token, wchar_t* list, size_t capacity, size_t* used)
+{
+    size_t tokenLength = wcslen(token);
+    if (*used + tokenLength + 1 >= capacity) return;
+    wcscpy(list + *used, token);
+    *used += tokenLength;
+    list[(*used)++] = L' ';
+    list[*used] = L'\0';
+}
+
 }  // namespace
 
 int listForbiddenCharacters(const wchar_t* text, ForbiddenCharacterForm form, wchar_t* list,
@@ -30,13 +48,16 @@ int listForbiddenCharacters(const wchar_t* text, ForbiddenCharacterForm form, wc
         if (form == FolderPathCharacters && entry.allowedInFolderPath) continue;
         if (!wcschr(text, entry.character)) continue;
         ++found;
-        size_t tokenLength = wcslen(entry.token);
-        if (used + tokenLength + 1 < capacity) {
-            wcscpy(list + used, entry.token);
-            used += tokenLength;
-            list[used++] = L' ';
-            list[used] = L'\0';
-        }
+        appendToken(entry.token, list, capacity, &used);
+    }
+    // The other control characters: a text pasted from elsewhere or a hand-edited settings file
+    // can hold them, and a name that holds one is refused only later by the file system.
+    for (wchar_t character = 1; character < 32; ++character) {
+        if (hasNamedEscape(character) || !wcschr(text, character)) continue;
+        ++found;
+        wchar_t token[8];
+        _snwprintf(token, 8, L"\\x%02x", static_cast<unsigned>(character));
+        appendToken(token, list, capacity, &used);
     }
     return found;
 }

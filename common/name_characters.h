@@ -10,14 +10,15 @@ enum ForbiddenCharacterForm {
     FolderPathCharacters,   // a folder path: "\", "/" and ":" are allowed
 };
 
-// Room for the list of every forbidden character (16 tokens of at most 2 characters, each with
-// its blank) and the terminator.
-constexpr size_t kForbiddenListChars = 64;
+// Room for the list of every forbidden character with its blank (9 tokens of 1 character, 7 of
+// 2 and 24 of 4) and the terminator.
+constexpr size_t kForbiddenListChars = 160;
 
-// Lists the forbidden characters that the text holds, in a fixed order (\ / : * ? " < > | and the
-// control characters 7, 8, 12, 10, 13, 9, 11), each at most once, as its token followed by one
-// blank; a control character's token is its two-character escape ("\a", "\b", "\f", "\n", "\r",
-// "\t", "\v"). Returns the number of different forbidden characters found: 0 when the text may be
-// used (the list is then empty).
+// Lists the forbidden characters that the text holds, in a fixed order (\ / : * ? " < > |, the
+// control characters 7, 8, 12, 10, 13, 9, 11, then the other control characters 1 to 31 in
+// ascending order), each at most once, as its token followed by one blank. A control character's
+// token is its escape: "\a", "\b", "\f", "\n", "\r", "\t", "\v", or "\x" and two hexadecimal
+// digits ("\x01", "\x1b"). Windows names hold none of the characters 1 to 31. Returns the number
+// of different forbidden characters found: 0 when the text may be used (the list is then empty).
 int listForbiddenCharacters(const wchar_t* text, ForbiddenCharacterForm form, wchar_t* list,
                             size_t capacity);

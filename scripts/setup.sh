@@ -8,6 +8,7 @@ packages=(
   googletest
   wine wine64 xvfb x11-utils xdotool imagemagick fonts-noto-cjk
   7zip zip unzip pigz python3
+  osslsigncode openssl
   dpkg-dev
 )
 missing=()

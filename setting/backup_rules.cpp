@@ -166,6 +166,9 @@ int checkBackupSettings(SettingsRecord* record, UiLanguage language, Destination
     // longer than the record keeps, which the length check refuses anyway.
     wchar_t path[kFieldChars + 2];
     copyText(path, kFieldChars + 2, record->path);
+    // Blanks at the ends go before the backslash comes: "D:\Backup " would otherwise become a
+    // folder whose name ends in a blank, and " D:\Backup" a relative path.
+    trimBlanks(path);
     addTrailingBackslash(path, kFieldChars + 2);
     size_t length = wcslen(path);
     if (length > kMaxTextLength) {

@@ -43,11 +43,12 @@ int parseKeepBackups(const wchar_t* text);
 // Creates a missing destination folder with its parents; 0 when it is a folder afterwards.
 typedef int (*DestinationFolderMaker)(const wchar_t* folder);
 
-// Checks the collected values of the page in their fixed order: the destination (given its
-// final backslash, created when missing), the four added texts (length, then characters) and
-// the combination of the two choices, and the number of backups to keep (-1 from parseKeepBackups
-// is refused like any other value outside 0 to 999). Returns 0, or -1 with the message of the first failure
-// in `message`. On success record->path holds the destination with its final backslash.
+// Checks the collected values of the page in their fixed order: the destination (trimmed of
+// blanks at its ends, given its final backslash, created when missing), the four added texts
+// (length, then characters), the combination of the two choices, and the number of backups to
+// keep (-1 from parseKeepBackups is refused like any other value outside 0 to 999). Returns 0,
+// or -1 with the message of the first failure in `message`. On success record->path holds the
+// trimmed destination with its final backslash.
 int checkBackupSettings(SettingsRecord* record, UiLanguage language, DestinationFolderMaker makeFolder,
                         wchar_t* message, size_t capacity);
 

@@ -65,6 +65,79 @@ void comparisonPath(const wchar_t* path, wchar_t* out, size_t capacity)
     if (length == 0 || length >= capacity) copyText(out, capacity, full);
 }
 
+// Whether a path names its place without the working folder: "C:\..." or "\\...".
+bool isFullPath(const wchar_t* path)
+{
+    if (path[0] == L'\\' && path[1] == L'\\') return true;
+    return isDriveLetter(path[0]) && path[1] == L':' && path[2] == L'\\';
+}
+
+typedef DWORD(WINAPI* FinalPathCall)(HANDLE, LPWSTR, DWORD, DWORD);
+
+// GetFinalPathNameByHandleW, which systems before Vista lack.
+FinalPathCall finalPathCall()
+{
+    static const FinalPathCall call = reinterpret_cast<FinalPathCall>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "GetFinalPathNameByHandleW")));
+    return call;
+}
+
+// The path by which the file system reaches an existing file or folder, after every link and
+// drive mapping, in the plain form ("C:\...", "\\server\share\..."). False when it cannot be had.
+bool finalPathOfExisting(const wchar_t* path, wchar_t* out, size_t capacity)
+{
+    FinalPathCall call = finalPathCall();
+    if (!call) return false;
+    // Backup semantics open a folder as well as a file; nothing of the contents is read.
+    HANDLE handle = CreateFileW(path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return false;
+    wchar_t final[kComparedPathChars];
+    DWORD length = call(handle, final, kComparedPathChars, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    CloseHandle(handle);
+    if (length == 0 || length >= kComparedPathChars) return false;
+    const wchar_t* plain = final;
+    if (_wcsnicmp(final, L"\\\\?\\UNC\\", 8) == 0) {
+        final[6] = L'\\';
+        plain = final + 6;
+    } else if (wcsncmp(final, L"\\\\?\\", 4) == 0) {
+        plain = final + 4;
+    }
+    return copyText(out, capacity, plain) == 0;
+}
+
+// Final path of a full path that may not exist yet (a destination still to be made): the final
+// path of its nearest existing folder, with the missing rest appended as written. False when no
+// part of it resolves.
+bool finalPath(const wchar_t* path, wchar_t* out, size_t capacity)
+{
+    wchar_t full[kComparedPathChars];
+    if (!withoutTrailingBackslashes(path, full, kComparedPathChars) || !full[0]) return false;
+    size_t end = wcslen(full);
+    for (;;) {
+        wchar_t part[kComparedPathChars];
+        wmemcpy(part, full, end);
+        part[end] = L'\0';
+        // A drive's root keeps its backslash: "C:" alone names the current folder of drive C.
+        if (end == 2 && part[1] == L':') wcscpy(part + 2, L"\\");
+        if (finalPathOfExisting(part, out, capacity)) break;
+        size_t cut = end;
+        while (cut > 0 && full[cut - 1] != L'\\') --cut;
+        // Never shorter than a drive's root or a share: "\\server" alone is no folder, and "\"
+        // alone the root of the working folder's drive.
+        if (cut <= 2) return false;
+        end = cut - 1;
+    }
+    if (!full[end]) return true;
+    // The rest begins with its separator; a root's final path ("C:\") ends with one already.
+    size_t used = wcslen(out);
+    const wchar_t* rest = full + end;
+    if (used > 0 && out[used - 1] == L'\\') ++rest;
+    if (used + wcslen(rest) >= capacity) return false;
+    wcscpy(out + used, rest);
+    return true;
+}
+
 int CALLBACK browseCallback(HWND dialog, UINT message, LPARAM, LPARAM data)
 {
     switch (message) {
@@ -187,12 +260,24 @@ bool isWithinFolder(const wchar_t* path, const wchar_t* folder)
 
 int refuseDestinationInsideItem(const BackupItem* item, const wchar_t* destinationFolder)
 {
-    if (item->output != OutputCopyOrRename || item->kind != ItemFolder) return PassGoOn;
+    if (item->kind != ItemFolder) return PassGoOn;
     wchar_t destination[kComparedPathChars];
     wchar_t itemPath[kComparedPathChars];
     comparisonPath(destinationFolder, destination, kComparedPathChars);
     comparisonPath(item->path, itemPath, kComparedPathChars);
-    if (!isWithinFolder(destination, itemPath)) return PassGoOn;
+    const bool insideByText = isWithinFolder(destination, itemPath);
+    // The archiver leaves out the archive it writes when the archive lies below the item's path
+    // as written; reached another way it would take in its own unfinished file.
+    bool inside = item->output == OutputCopyOrRename && insideByText;
+    if (!insideByText) {
+        // A link or another drive letter can lead into the item under a path that looks
+        // outside it: the paths that the file system reaches decide.
+        wchar_t finalDestination[kComparedPathChars];
+        wchar_t finalItem[kComparedPathChars];
+        inside = finalPath(destination, finalDestination, kComparedPathChars) &&
+                 finalPath(itemPath, finalItem, kComparedPathChars) && isWithinFolder(finalDestination, finalItem);
+    }
+    if (!inside) return PassGoOn;
     showMessageF(MB_ICONERROR, language(), kDestinationInsideItemText, destinationFolder, item->path);
     return PassFail;
 }
@@ -215,6 +300,23 @@ int beginBackupItem(const wchar_t* itemPath, BackupItem* item)
         return -1;
     }
     FindClose(search);
+
+    // A relative path (a program started from a console or a script) names an item of the
+    // working folder, where the search above found it; the steps below work with full paths.
+    if (item->path[0] && !isFullPath(item->path)) {
+        wchar_t full[kComparedPathChars];
+        DWORD length = GetFullPathNameW(item->path, kComparedPathChars, full, nullptr);
+        if (length == 0 || length >= kComparedPathChars || isRootPath(full)) {
+            showMessageF(MB_ICONERROR, language(), kItemNotFoundText, item->path);
+            return -1;
+        }
+        removeTrailingBackslash(full);
+        if (wcslen(full) >= kPathChars) {
+            showMessageF(MB_ICONERROR, language(), kQuotedPathTooLongText, static_cast<int>(kPathChars), full);
+            return -1;
+        }
+        copyText(item->path, kPathChars, full);
+    }
 
     noteItem(item->path);
     item->kind = (item->entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? ItemFolder : ItemFile;

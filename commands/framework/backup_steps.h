@@ -30,10 +30,11 @@ struct BackupItem {
 // Outcome of one step of a pass.
 enum PassStep { PassGoOn = 0, PassAgain = 1, PassFail = -1 };
 
-// Removes one trailing backslash, checks that the item exists (else the "Please select a folder
-// or file." message and -1), notes it in the result window, takes its kind and sets the
-// collision count to 0. A drive root or a bare share is never an item: the same message names
-// the path as given. Returns 0 or -1.
+// Removes one trailing backslash, makes a relative path full against the working folder (a full
+// path of 260 characters or more gives the path-length message), checks that the item exists
+// (else the "Please select a folder or file." message and -1), notes it in the result window,
+// takes its kind and sets the collision count to 0. A drive root or a bare share is never an
+// item: the same message names the path as given. Returns 0 or -1.
 int beginBackupItem(const wchar_t* itemPath, BackupItem* item);
 
 // Whether a path names a drive root or a share rather than an item in it: "C:", "C:", "",
@@ -45,9 +46,12 @@ bool isRootPath(const wchar_t* path);
 // trailing backslash, compared without regard to case. Pure text.
 bool isWithinFolder(const wchar_t* path, const wchar_t* folder);
 
-// A folder copied into a destination inside itself would copy into its own copy: for a folder
-// item's copy (not an archive, which leaves itself out), a destination folder that is the item
-// or lies below it is refused with its message. Returns PassGoOn or PassFail.
+// A folder copied into a destination inside itself would copy into its own copy: a destination
+// folder that is a folder item or lies below it is refused with its message, whether its path
+// says so or a link or another drive letter leads there (the final paths of the destination,
+// or of its nearest existing folder, and of the item are compared). An archive written below
+// the item's path as written is left out by the archiver and so is not refused; one reached
+// another way is. Returns PassGoOn or PassFail.
 int refuseDestinationInsideItem(const BackupItem* item, const wchar_t* destinationFolder);
 
 // Destination rule of one pass, run after the item path has been split into item->parts: sets

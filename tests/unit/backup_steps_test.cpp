@@ -467,6 +467,175 @@ TEST_F(BackupSteps, AFolderIsNeverCopiedIntoItself)
     }
 }
 
+// ---- Relative items and links ----
+
+// A relative item path names an item of the working folder: it is made full before anything
+// else, so that the destination, the write test and the shell get full paths.
+TEST_F(BackupSteps, ARelativeItemIsTakenFromTheWorkingFolder)
+{
+    // The working folder goes back before the folder is removed, also after a failed assertion.
+    struct WorkingFolderBack {
+        wchar_t previous[MAX_PATH] = L"";
+        ~WorkingFolderBack() { SetCurrentDirectoryW(previous); }
+    } back;
+    ASSERT_NE(0u, GetCurrentDirectoryW(MAX_PATH, back.previous));
+    ASSERT_TRUE(CreateDirectoryW((folder + L"work").c_str(), nullptr));
+    ASSERT_TRUE(writeBytes(folder + L"work\\report.txt", "report"));
+    makeTree(folder + L"work\\Project", {{L"a.txt", "a"}});
+    ASSERT_TRUE(SetCurrentDirectoryW((folder + L"work").c_str()));
+    struct Case {
+        const wchar_t* given;
+        std::wstring full;
+        std::wstring copy;
+    } cases[] = {
+        {L"report.txt", folder + L"work\\report.txt", folder + L"work\\report_20240305_140709.txt"},
+        {L".\\Project\\", folder + L"work\\Project", folder + L"work\\Project_20240305_140709\\a.txt"},
+        {L"..\\work\\Project", folder + L"work\\Project", folder + L"work\\Project_20240305_140710\\a.txt"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(utf8(c.given));
+        clearPerRunState();
+        BackupItem backup;
+        ASSERT_EQ(0, beginBackupItem(c.given, &backup));
+        // A relative path would reach the write test, fail it and open the folder dialog.
+        ASSERT_EQ(c.full, backup.path);
+        EXPECT_EQ(0, runBackupLoop(&backup, destinationBesideItem, OutputCopyOrRename, copyToNewPath));
+        EXPECT_TRUE(fileExists(c.copy));
+    }
+    EXPECT_TRUE(g_messages.empty()) << utf8(g_messages.empty() ? L"" : g_messages[0]);
+    // A missing relative item is named as given.
+    BackupItem missing;
+    EXPECT_EQ(-1, beginBackupItem(L"absent.txt", &missing));
+    ASSERT_EQ(1u, g_messages.size());
+    EXPECT_EQ(L"Please select a folder or file.\n\nabsent.txt", g_messages[0]);
+}
+
+// The machine's own path of a Windows path under Wine, in double quotes for a command line (Wine
+// splits a program's command line by the rules of Windows, for Linux programs too).
+std::wstring unixPath(const std::wstring& path)
+{
+    typedef char*(CDECL * UnixNameCall)(LPCWSTR);
+    auto call = reinterpret_cast<UnixNameCall>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    if (!call) return L"";
+    char* name = call(path.c_str());
+    if (!name) return L"";
+    std::string text(name);
+    HeapFree(GetProcessHeap(), 0, name);
+    return L"\"" + std::wstring(text.begin(), text.end()) + L"\"";
+}
+
+// Starts a program of the machine below Wine (ln, rm) and waits until `done` says that it did its
+// work: Wine gives no handle to wait on for such a program.
+bool runUnixProgram(const std::wstring& program, const std::wstring& arguments, const std::function<bool()>& done)
+{
+    std::wstring line = program + L" " + arguments;
+    std::vector<wchar_t> buffer(line.begin(), line.end());
+    buffer.push_back(L'\0');
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessW((L"Z:" + program).c_str(), buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process))
+        return false;
+    if (process.hThread) CloseHandle(process.hThread);
+    if (process.hProcess) CloseHandle(process.hProcess);
+    for (int wait = 0; wait < 200; ++wait) {
+        if (done()) return true;
+        Sleep(50);
+    }
+    return false;
+}
+
+// A folder link of the machine below Wine: to every Windows program a folder with the
+// reparse-point attribute, as a junction or a folder symbolic link is on Windows.
+bool makeFolderLink(const std::wstring& target, const std::wstring& link)
+{
+    return runUnixProgram(L"/bin/ln", L"-s " + unixPath(target) + L" " + unixPath(link),
+                          [&] { return GetFileAttributesW(link.c_str()) != INVALID_FILE_ATTRIBUTES; });
+}
+
+bool removeFolderLink(const std::wstring& link)
+{
+    return runUnixProgram(L"/bin/rm", unixPath(link),
+                          [&] { return GetFileAttributesW(link.c_str()) == INVALID_FILE_ATTRIBUTES; });
+}
+
+// A link that leads into the item gives a destination whose path looks outside it: the paths
+// that the file system reaches decide, before anything is written.
+TEST_F(BackupSteps, ADestinationReachedThroughALinkIsRefusedUpFront)
+{
+    const std::wstring item = folder + L"Project";
+    makeTree(item, {{L"a.txt", "a"}, {L"Backups\\", ""}});
+    ASSERT_TRUE(CreateDirectoryW((folder + L"Elsewhere").c_str(), nullptr));
+    const std::wstring intoItem = folder + L"To backups";
+    const std::wstring outOfItem = folder + L"To elsewhere";
+    // This Wine makes no folder link of its own (CreateSymbolicLinkW does nothing); one of the
+    // machine below it serves.
+    if (unixPath(item).empty()) GTEST_SKIP() << "not under Wine: no link of the machine below";
+    // The links go before the folder is removed, also after a failed assertion.
+    struct LinksGo {
+        std::vector<std::wstring> links;
+        ~LinksGo()
+        {
+            for (const std::wstring& link : links) removeFolderLink(link);
+        }
+    } linksGo;
+    linksGo.links = {intoItem, outOfItem};
+    ASSERT_TRUE(makeFolderLink(item + L"\\Backups", intoItem));
+    ASSERT_TRUE(makeFolderLink(folder + L"Elsewhere", outOfItem));
+
+    static int s_operations;
+    s_operations = 0;
+    auto countOperation = [](BackupItem*, const wchar_t*) -> int {
+        ++s_operations;
+        return 0;
+    };
+    struct Case {
+        const char* label;
+        std::wstring chosen;   // chosen folder of the run, or empty for "Path"
+        std::wstring path;     // "Path"
+        OutputKind output;
+        bool refused;
+    } cases[] = {
+        {"copy through the link", intoItem + L"\\", L"", OutputCopyOrRename, true},
+        {"archive through the link", intoItem + L"\\", L"", OutputArchive, true},
+        {"Path below the link, yet to be made", L"", intoItem + L"\\New\\Deeper\\", OutputCopyOrRename, true},
+        {"archive Path below the link, yet to be made", L"", intoItem + L"\\New\\", OutputArchive, true},
+        // The archiver leaves out an archive that it finds below the item's path.
+        {"archive directly inside", item + L"\\Backups\\", L"", OutputArchive, false},
+        {"copy through a link that leads outside", outOfItem + L"\\", L"", OutputCopyOrRename, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        g_messages.clear();
+        clearPerRunState();
+        s_operations = 0;
+        copyText(g_run.chosenFolder, kFolderChars, c.chosen.c_str());
+        copyText(g_settings.path, kTextSettingLimit + 2, c.path.c_str());
+        g_settings.selDir = 0;
+        BackupItem backup;
+        ASSERT_EQ(0, beginBackupItem(item.c_str(), &backup));
+        DestinationRule rule = c.chosen.empty() ? destinationInBackupFolder : destinationBesideItem;
+        int result = runBackupLoop(&backup, rule, c.output, countOperation);
+        if (c.refused) {
+            EXPECT_EQ(-1, result);
+            EXPECT_EQ(0, s_operations);
+            ASSERT_EQ(1u, g_messages.size());
+            const std::wstring destination = c.chosen.empty() ? c.path : c.chosen;
+            EXPECT_EQ(L"The backup destination lies inside the folder to back up.\nPlease choose a destination outside it.\n\n" +
+                          destination + L"\n\n" + item,
+                      g_messages[0]);
+            EXPECT_EQ((std::vector<std::wstring>{L"Backups", L"a.txt"}), namesIn(item));
+            EXPECT_TRUE(namesIn(item + L"\\Backups").empty());
+        } else {
+            EXPECT_EQ(0, result);
+            EXPECT_EQ(1, s_operations);
+            EXPECT_TRUE(g_messages.empty());
+        }
+    }
+}
+
 // Only a user can cancel the shell's copy or rename or skip a part of it, and the shell may then
 // still return 0: played through the seam (the clean-up's deletion stays real).
 int WINAPI copyThenReportAborted(LPSHFILEOPSTRUCTW request)

@@ -181,6 +181,11 @@ TEST(BackupSettingsCheck, DestinationIsCreatedOnlyWhenGivenAndBeforeTheTextsAreC
         {L"", L"", nullptr, L""},
         {L"C:\\Backup", L"", L"C:\\Backup\\", L"C:\\Backup\\"},
         {L"C:\\Backup\\", L"", L"C:\\Backup\\", L"C:\\Backup\\"},
+        // Blanks at the ends are no part of the folder: never a name ending in a blank, never
+        // a relative path.
+        {L"C:\\Backup ", L"", L"C:\\Backup\\", L"C:\\Backup\\"},
+        {L"  C:\\Backup\\  ", L"", L"C:\\Backup\\", L"C:\\Backup\\"},
+        {L"   ", L"", nullptr, L""},
         // A folder made for a destination stays even when a later check fails.
         {L"C:\\Made", L"?", L"C:\\Made\\", L"C:\\Made\\"},
     };
