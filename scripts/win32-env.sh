@@ -25,7 +25,9 @@ register_binfmt() {
     mount -t binfmt_misc binfmt_misc "$vantrel_binfmt_dir"
   fi
   local entry="$vantrel_binfmt_dir/$vantrel_binfmt_name"
-  if [ -f "$entry" ] && grep -qx "interpreter $vantrel_qemu" "$entry" && grep -qx 'enabled' "$entry"; then
+  # An entry of another cache on this machine serves as well: the kernel holds its emulator open.
+  if [ -f "$entry" ] && grep -qx 'enabled' "$entry" &&
+    [ -x "$(sed -n 's/^interpreter //p' "$entry")" ]; then
     return 0
   fi
   [ -f "$entry" ] && echo -1 >"$entry"
@@ -61,13 +63,16 @@ unmount_chroot() {
 
 # Runs a command inside the chroot in the caller's folder (when the chroot sees it) with a clean
 # environment: the runner's Wine prefix and display, nothing of the machine's Wine settings.
+# QEMU_GUEST_BASE=0 maps every emulated process's memory at its own addresses: Wine reads and
+# writes another process's memory (the folder dialog's selection, a tab's text) through
+# /proc/<pid>/mem at the addresses that process knows, which qemu's default offset breaks.
 in_chroot() {
   local cwd=/
   [ -d "$vantrel_root$PWD" ] && cwd=$PWD
   local display=
   [ -f "$vantrel_state/display" ] && display=":$(cat "$vantrel_state/display")"
   chroot "$vantrel_root" /usr/bin/env -i -C "$cwd" \
-    PATH=/usr/local/bin:/usr/bin:/bin:/usr/sbin:/sbin HOME=/root USER=root LANG=C.UTF-8 \
+    PATH=/usr/local/bin:/usr/bin:/bin:/usr/sbin:/sbin HOME=/root USER=root LANG=C.UTF-8 QEMU_GUEST_BASE=0 \
     WINEPREFIX="$vantrel_prefix" WINEARCH=win32 WINEDEBUG=-all \
     WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d" DISPLAY="$display" "$@"
 }
@@ -80,6 +85,7 @@ session_running() {
 }
 
 start_session() {
+  local fresh=
   register_binfmt
   mount_chroot
   mkdir -p "$vantrel_state"
@@ -105,10 +111,16 @@ start_session() {
       sleep 0.1
     done
     session_running || { say "Xvfb did not start"; return 1; }
+    fresh=1
   fi
   # Kept alive between programs: a cold start under emulation costs seconds each time.
   # (It goes to the background itself, and does nothing when one already serves the prefix.)
   in_chroot setsid wineserver -p </dev/null >/dev/null 2>&1 8>&- 9>&- || true
+  # Wine's own services start with the first program and outlive it: started here, they hold
+  # no caller's output open.
+  if [ -n "${fresh:-}" ]; then
+    in_chroot wineboot </dev/null >/dev/null 2>&1 8>&- 9>&- || true
+  fi
 }
 
 stop_session() {
