@@ -88,6 +88,10 @@ start_session() {
   local fresh=
   register_binfmt
   mount_chroot
+  # Test programs keep their folders in slots made once (see wine-fixture.sh for why).
+  if [ -d "$vantrel_root$vantrel_prefix/drive_c" ]; then
+    mkdir -p "$vantrel_root$vantrel_prefix"/drive_c/vantrel_e2e/slot{00..15}
+  fi
   mkdir -p "$vantrel_state"
   if ! session_running; then
     rm -f "$vantrel_state/display" "$vantrel_state/xvfb.pid"

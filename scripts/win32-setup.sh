@@ -96,6 +96,7 @@ in_chroot env DEBIAN_FRONTEND=noninteractive apt-get -q install -y --no-install-
 in_chroot apt-get clean
 
 say "booting the 32-bit Wine prefix"
+mkdir -p "$vantrel_root$vantrel_prefix"
 start_session
 in_chroot wineboot -i </dev/null >/dev/null 2>&1
 # Wine links Documents, Desktop and the like to the home folder; here they stay in the prefix.
