@@ -72,7 +72,11 @@ apt_own=(-o Dir::Etc::SourceList="$apt_state/sources.list" -o Dir::Etc::SourcePa
   -o Debug::NoLocking=1 -o APT::Sandbox::User=root)
 apt-get -q "${apt_own[@]}" update >/dev/null
 (cd "$apt_state/download" && apt-get -q "${apt_own[@]}" download qemu-user >/dev/null)
-dpkg-deb -x "$apt_state"/download/qemu-user_*.deb "$vantrel_cache/qemu"
+# Of the package's emulators only the i386 one is kept; the apt state served this download only.
+dpkg-deb -x "$apt_state"/download/qemu-user_*.deb "$apt_state/unpacked"
+mkdir -p "$(dirname "$vantrel_qemu")"
+mv "$apt_state/unpacked/usr/bin/qemu-i386" "$vantrel_qemu"
+rm -rf "$apt_state"
 # The emulator runs inside the chroot too, where no x86-64 loader exists: it must be static.
 if ! python3 -c 'import struct, sys
 elf = open(sys.argv[1], "rb").read()
