@@ -63,16 +63,13 @@ unmount_chroot() {
 
 # Runs a command inside the chroot in the caller's folder (when the chroot sees it) with a clean
 # environment: the runner's Wine prefix and display, nothing of the machine's Wine settings.
-# QEMU_GUEST_BASE=0 maps every emulated process's memory at its own addresses: Wine reads and
-# writes another process's memory (the folder dialog's selection, a tab's text) through
-# /proc/<pid>/mem at the addresses that process knows, which qemu's default offset breaks.
 in_chroot() {
   local cwd=/
   [ -d "$vantrel_root$PWD" ] && cwd=$PWD
   local display=
   [ -f "$vantrel_state/display" ] && display=":$(cat "$vantrel_state/display")"
   chroot "$vantrel_root" /usr/bin/env -i -C "$cwd" \
-    PATH=/usr/local/bin:/usr/bin:/bin:/usr/sbin:/sbin HOME=/root USER=root LANG=C.UTF-8 QEMU_GUEST_BASE=0 \
+    PATH=/usr/local/bin:/usr/bin:/bin:/usr/sbin:/sbin HOME=/root USER=root LANG=C.UTF-8 \
     WINEPREFIX="$vantrel_prefix" WINEARCH=win32 WINEDEBUG=-all \
     WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d" DISPLAY="$display" "$@"
 }
