@@ -126,6 +126,11 @@ int clampZeroSuppress(int value)
     return value;
 }
 
+int normalKeepBackups(int value)
+{
+    return value >= 1 && value <= kMaxKeepBackups ? value : 0;
+}
+
 void deriveFolderKey(const wchar_t* programFolder, wchar_t* folderKey, size_t keyCapacity,
                      wchar_t* derivedText, size_t derivedCapacity)
 {
@@ -238,6 +243,8 @@ int readSettingsFile(const wchar_t* iniPath, SettingsRecord* record)
     readText(ini, L"PrefixAft2", L"", r.prefixAft2, kTextSettingLimit);
     // Values outside 1 to 19 come only from a hand-edited file; every reader sees them clamped.
     r.zeroSuppress = clampZeroSuppress(readInt(ini, L"ZeroSuppress", 1));
+    r.userMenu = readInt(ini, L"UserMenu", 0) == 1 ? 1 : 0;
+    r.keepBackups = normalKeepBackups(readInt(ini, L"KeepBackups", 0));
     // Kept for the settings program and the registration helper; never written back here.
     r.tab = readInt(ini, L"Tab", 0);
     r.debug = readInt(ini, L"Debug", 0);
@@ -282,6 +289,10 @@ int recreateSettingsFile(const wchar_t* iniPath, const SettingsRecord* record, b
     writeInt(iniPath, L"AddStringsAft", r.addStringsAft);
     writeText(iniPath, L"PrefixAft2", r.prefixAft2);
     writeInt(iniPath, L"ZeroSuppress", r.zeroSuppress);
+    // Newer keys follow the old ones, whose order stays; a command's write-back keeps the
+    // user's choice of where the context menu lives.
+    writeInt(iniPath, L"UserMenu", r.userMenu);
+    writeInt(iniPath, L"KeepBackups", r.keepBackups);
     return 0;
 }
 

@@ -16,6 +16,9 @@ constexpr int kHistoryCount = 10;
 constexpr int kMinZeroSuppress = 1;
 constexpr int kMaxZeroSuppress = 19;
 
+// "KeepBackups": how many backups of each item the four backup commands keep (0 keeps all).
+constexpr int kMaxKeepBackups = 999;
+
 // Settings folders are below the application-data folder and may be longer than a plain path.
 constexpr size_t kSettingsPathChars = 520;
 
@@ -37,6 +40,10 @@ struct SettingsRecord {
     int addStringsAft;
     wchar_t prefixAft2[kTextSettingLimit + 2];
     int zeroSuppress;                                // kept within 1 to 19
+    // 1: the context-menu entries are this user's own (no administrator rights needed); 0: the
+    // machine's, through the elevated helper. Read as 1 only from the value 1.
+    int userMenu;
+    int keepBackups;                                 // 0 (keep all) or 1 to 999
     int debug;                                       // settings program and helper only
     UiLanguage language;                             // derived from "lang"
 };
@@ -86,6 +93,10 @@ int writeSettingsProgramFile(const wchar_t* iniPath, const SettingsRecord* recor
 
 // A "ZeroSuppress" value brought into 1 to 19 (hand-edited files may hold anything).
 int clampZeroSuppress(int value);
+
+// A "KeepBackups" value as every reader sees it: 1 to 999 as written, anything else (a hand-edited
+// file) 0, so that an unclear value never removes a backup.
+int normalKeepBackups(int value);
 
 // g_settings from "tazu.ini" (useTemp false) or "tazu_tmp.ini" (true). Returns 0.
 int loadSettings(bool useTemp);

@@ -1,5 +1,5 @@
-// Context-menu entries under HKEY_CLASSES_ROOT: the keys and values of one command, and their
-// check, registration and removal.
+// Context-menu entries in the machine's or the user's classes: the keys and values of one
+// command, and their check, registration and removal.
 #include "context_menu.h"
 
 #include <stdarg.h>
@@ -12,6 +12,9 @@
 
 const wchar_t kFilesShellRoot[] = L"*\\shell";
 const wchar_t kFoldersShellRoot[] = L"Folder\\shell";
+// Where both scopes keep their classes. The machine's are named directly rather than through
+// HKEY_CLASSES_ROOT, whose merged view would show and change the user's entries too.
+const wchar_t kClassesPath[] = L"Software\\Classes\\";
 
 namespace {
 
@@ -58,11 +61,22 @@ const FailurePoint kCreateFoldersFailed = {L"UAC-CMP5", 0};
 const FailurePoint kRemoveFilesFailed = {L"UAC-CMP6", 0};
 const FailurePoint kRemoveFoldersFailed = {L"UAC-CMP7", 0};
 
-// Keys are opened and created with full access.
-LONG openKey(const wchar_t* path, HKEY* key)
+// A check only looks: a non-elevated TazuSetting may read the machine's entries but not open
+// them for writing. Registering and removing open and create with full access.
+constexpr REGSAM kCheckAccess = KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS;
+constexpr REGSAM kChangeAccess = KEY_ALL_ACCESS;
+
+LONG openKeyWithSystem(HKEY base, const wchar_t* path, REGSAM access, HKEY* key)
+{
+    return RegOpenKeyExW(base, path, 0, access, key);
+}
+
+LONG openKey(HKEY base, const wchar_t* path, REGSAM access, HKEY* key)
 {
     *key = nullptr;
-    return RegOpenKeyExW(HKEY_CLASSES_ROOT, path, 0, KEY_ALL_ACCESS, key);
+    LONG code = g_openRegistryKey(base, path, access, key);
+    if (code != ERROR_SUCCESS) *key = nullptr;
+    return code;
 }
 
 void closeKey(HKEY key)
@@ -83,26 +97,49 @@ LONG writeOne(HKEY key, const wchar_t* name)
     return RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&one), sizeof one);
 }
 
-// Both paths of one variant.
+// Both paths of one variant below the predefined key of its scope.
 struct VariantPaths {
+    HKEY base;
     wchar_t verb[kRegistryPathChars];
     wchar_t command[kRegistryPathChars];
 };
 
-void composeVariant(const wchar_t* root, const wchar_t* prefix, const wchar_t* fileName,
-                    VariantPaths* paths)
+int formatInto(wchar_t* out, size_t capacity, const wchar_t* format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    // The whole length, also when the buffer cuts the text.
+    va_list measure;
+    va_copy(measure, args);
+    int length = _vscwprintf(format, measure);
+    va_end(measure);
+    if (capacity) {
+        _vsnwprintf(out, capacity - 1, format, args);
+        out[capacity - 1] = L'\0';
+    }
+    va_end(args);
+    return length;
+}
+
+// Returns the length of the verb key path below the root ("%s\%s%s"), which the limits count.
+int composeVariant(MenuScope scope, const wchar_t* root, const wchar_t* prefix, const wchar_t* fileName,
+                   VariantPaths* paths)
 {
     wchar_t base[kRegistryPathChars];
     commandBaseName(fileName, base, kRegistryPathChars);
-    composeVerbKeyPath(root, prefix, base, paths->verb, kRegistryPathChars);
+    wchar_t verb[kRegistryPathChars];
+    int length = composeVerbKeyPath(root, prefix, base, verb, kRegistryPathChars);
+    paths->base = scopeBaseKey(scope);
+    formatInto(paths->verb, kRegistryPathChars, L"%s%s", kClassesPath, verb);
     composeCommandKeyPath(paths->verb, paths->command, kRegistryPathChars);
+    return length;
 }
 
-// Opens a key to see whether it is there and closes it again.
-LONG probeKey(const wchar_t* path)
+// Opens a key with the access asked for, to see whether it is there, and closes it again.
+LONG probeKey(HKEY base, const wchar_t* path, REGSAM access)
 {
     HKEY key;
-    LONG code = openKey(path, &key);
+    LONG code = openKey(base, path, access, &key);
     closeKey(key);
     return code;
 }
@@ -111,13 +148,11 @@ VariantRemovalCodes removeVariant(const VariantPaths& paths)
 {
     VariantRemovalCodes codes;
     // The command key goes first: a key that still has subkeys cannot be deleted.
-    codes.commandOpen = probeKey(paths.command);
-    codes.commandDelete = codes.commandOpen == ERROR_SUCCESS
-                              ? RegDeleteKeyW(HKEY_CLASSES_ROOT, paths.command)
-                              : codes.commandOpen;
-    codes.verbOpen = probeKey(paths.verb);
-    codes.verbDelete = codes.verbOpen == ERROR_SUCCESS ? RegDeleteKeyW(HKEY_CLASSES_ROOT, paths.verb)
-                                                       : codes.verbOpen;
+    codes.commandOpen = probeKey(paths.base, paths.command, kChangeAccess);
+    codes.commandDelete = codes.commandOpen == ERROR_SUCCESS ? RegDeleteKeyW(paths.base, paths.command)
+                                                             : codes.commandOpen;
+    codes.verbOpen = probeKey(paths.base, paths.verb, kChangeAccess);
+    codes.verbDelete = codes.verbOpen == ERROR_SUCCESS ? RegDeleteKeyW(paths.base, paths.verb) : codes.verbOpen;
     return codes;
 }
 
@@ -128,23 +163,21 @@ bool allSucceeded(const VariantRemovalCodes& codes)
 }
 
 // Writes the entry of the installation's program under one root. Returns 0 or -1.
-int createEntryUnder(const wchar_t* root, const wchar_t* fileName, const wchar_t* caption,
+int createEntryUnder(MenuScope scope, const wchar_t* root, const wchar_t* fileName, const wchar_t* caption,
                      const wchar_t* program, bool separatorBefore, bool separatorAfter)
 {
     wchar_t base[kRegistryPathChars];
     commandBaseName(fileName, base, kRegistryPathChars);
     VariantPaths paths;
-    int verbLength = composeVerbKeyPath(root, g_installation.verbKeyPrefix, base, paths.verb,
-                                        kRegistryPathChars);
+    int verbLength = composeVariant(scope, root, g_installation.verbKeyPrefix, fileName, &paths);
     if (!entryFitsLimits(static_cast<size_t>(verbLength), wcslen(base),
                          wcslen(g_installation.captionSuffix))) {
         recordFailure(kTooLong, 0);
         return -1;
     }
-    composeCommandKeyPath(paths.verb, paths.command, kRegistryPathChars);
 
     HKEY verb = nullptr;
-    LONG code = RegCreateKeyExW(HKEY_CLASSES_ROOT, paths.verb, 0, nullptr, REG_OPTION_NON_VOLATILE,
+    LONG code = RegCreateKeyExW(paths.base, paths.verb, 0, nullptr, REG_OPTION_NON_VOLATILE,
                                 KEY_ALL_ACCESS, nullptr, &verb, nullptr);
     if (code != ERROR_SUCCESS) {
         recordFailure(kCreateVerbKey, static_cast<DWORD>(code));
@@ -171,7 +204,7 @@ int createEntryUnder(const wchar_t* root, const wchar_t* fileName, const wchar_t
     }
 
     HKEY command = nullptr;
-    code = RegCreateKeyExW(HKEY_CLASSES_ROOT, paths.command, 0, nullptr, REG_OPTION_NON_VOLATILE,
+    code = RegCreateKeyExW(paths.base, paths.command, 0, nullptr, REG_OPTION_NON_VOLATILE,
                            KEY_ALL_ACCESS, nullptr, &command, nullptr);
     if (code != ERROR_SUCCESS) {
         recordFailure(kCreateCommandKey, static_cast<DWORD>(code));
@@ -187,24 +220,10 @@ int createEntryUnder(const wchar_t* root, const wchar_t* fileName, const wchar_t
     return code == ERROR_SUCCESS ? 0 : -1;
 }
 
-int formatInto(wchar_t* out, size_t capacity, const wchar_t* format, ...)
-{
-    va_list args;
-    va_start(args, format);
-    // The whole length, also when the buffer cuts the text.
-    va_list measure;
-    va_copy(measure, args);
-    int length = _vscwprintf(format, measure);
-    va_end(measure);
-    if (capacity) {
-        _vsnwprintf(out, capacity - 1, format, args);
-        out[capacity - 1] = L'\0';
-    }
-    va_end(args);
-    return length;
-}
 
 }  // namespace
+
+LONG (*g_openRegistryKey)(HKEY base, const wchar_t* path, REGSAM access, HKEY* key) = openKeyWithSystem;
 
 void commandBaseName(const wchar_t* fileName, wchar_t* out, size_t capacity)
 {
@@ -278,27 +297,32 @@ RemovalVerdict judgeRemoval(const VariantRemovalCodes& legacy, const VariantRemo
     return {-1, 5, current.verbDelete};
 }
 
-int checkEntryUnder(const wchar_t* root, const wchar_t* fileName)
+HKEY scopeBaseKey(MenuScope scope)
+{
+    return scope == MenuForUser ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
+}
+
+int checkEntryUnder(MenuScope scope, const wchar_t* root, const wchar_t* fileName)
 {
     VariantPaths legacy, current;
-    composeVariant(root, L"", fileName, &legacy);
-    composeVariant(root, g_installation.verbKeyPrefix, fileName, &current);
+    composeVariant(scope, root, L"", fileName, &legacy);
+    composeVariant(scope, root, g_installation.verbKeyPrefix, fileName, &current);
     CheckOpenCodes codes;
-    codes.legacyCommand = probeKey(legacy.command);
-    codes.legacyVerb = probeKey(legacy.verb);
-    codes.currentCommand = probeKey(current.command);
-    codes.currentVerb = probeKey(current.verb);
+    codes.legacyCommand = probeKey(legacy.base, legacy.command, kCheckAccess);
+    codes.legacyVerb = probeKey(legacy.base, legacy.verb, kCheckAccess);
+    codes.currentCommand = probeKey(current.base, current.command, kCheckAccess);
+    codes.currentVerb = probeKey(current.base, current.verb, kCheckAccess);
     CheckVerdict verdict = judgeCheck(codes, g_installation.caller == CallerSetting);
     if (verdict.result != 0)
         recordTrailPoint(kCheckPoints[verdict.failurePoint - 1], static_cast<DWORD>(verdict.code));
     return verdict.result;
 }
 
-int checkProgramEntries(const wchar_t* fileName)
+int checkProgramEntries(MenuScope scope, const wchar_t* fileName)
 {
     const wchar_t* roots[2] = {kFilesShellRoot, kFoldersShellRoot};
     for (int i = 0; i < 2; ++i) {
-        int result = checkEntryUnder(roots[i], fileName);
+        int result = checkEntryUnder(scope, roots[i], fileName);
         if (result != 0) {
             recordTrailPoint(kCheckProgramPoints[i], 0);
             return result;
@@ -307,11 +331,11 @@ int checkProgramEntries(const wchar_t* fileName)
     return 0;
 }
 
-int removeEntryUnder(const wchar_t* root, const wchar_t* fileName, bool quiet)
+int removeEntryUnder(MenuScope scope, const wchar_t* root, const wchar_t* fileName, bool quiet)
 {
     VariantPaths legacy, current;
-    composeVariant(root, L"", fileName, &legacy);
-    composeVariant(root, g_installation.verbKeyPrefix, fileName, &current);
+    composeVariant(scope, root, L"", fileName, &legacy);
+    composeVariant(scope, root, g_installation.verbKeyPrefix, fileName, &current);
     VariantRemovalCodes legacyCodes = removeVariant(legacy);
     VariantRemovalCodes currentCodes = removeVariant(current);
     RemovalVerdict verdict = judgeRemoval(legacyCodes, currentCodes, quiet);
@@ -319,8 +343,8 @@ int removeEntryUnder(const wchar_t* root, const wchar_t* fileName, bool quiet)
     return verdict.result;
 }
 
-int registerProgramEntries(const wchar_t* fileName, const wchar_t* caption, bool separatorBefore,
-                           bool separatorAfter)
+int registerProgramEntries(MenuScope scope, const wchar_t* fileName, const wchar_t* caption,
+                           bool separatorBefore, bool separatorAfter)
 {
     wchar_t program[kPathChars];
     if (composeProgramPath(g_installation.programFolder, fileName, program, kPathChars) != 0) {
@@ -332,24 +356,25 @@ int registerProgramEntries(const wchar_t* fileName, const wchar_t* caption, bool
         return -1;
     }
     // A registered entry is replaced as a whole, so that no value of the old one survives.
-    removeEntryUnder(kFilesShellRoot, fileName, true);
-    removeEntryUnder(kFoldersShellRoot, fileName, true);
-    if (createEntryUnder(kFilesShellRoot, fileName, caption, program, separatorBefore, separatorAfter) != 0) {
+    removeEntryUnder(scope, kFilesShellRoot, fileName, true);
+    removeEntryUnder(scope, kFoldersShellRoot, fileName, true);
+    if (createEntryUnder(scope, kFilesShellRoot, fileName, caption, program, separatorBefore, separatorAfter) != 0) {
         recordFailure(kCreateFilesFailed, 0);
         return -1;
     }
-    if (createEntryUnder(kFoldersShellRoot, fileName, caption, program, separatorBefore, separatorAfter) != 0) {
+    if (createEntryUnder(scope, kFoldersShellRoot, fileName, caption, program, separatorBefore, separatorAfter) !=
+        0) {
         recordFailure(kCreateFoldersFailed, 0);
         return -1;
     }
     return 0;
 }
 
-int removeProgramEntries(const wchar_t* fileName)
+int removeProgramEntries(MenuScope scope, const wchar_t* fileName)
 {
-    int files = removeEntryUnder(kFilesShellRoot, fileName, false);
+    int files = removeEntryUnder(scope, kFilesShellRoot, fileName, false);
     if (files != 0) recordFailure(kRemoveFilesFailed, 0);
-    int folders = removeEntryUnder(kFoldersShellRoot, fileName, false);
+    int folders = removeEntryUnder(scope, kFoldersShellRoot, fileName, false);
     if (folders != 0) recordFailure(kRemoveFoldersFailed, 0);
     return folders != 0 ? folders : files;
 }

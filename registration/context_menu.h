@@ -1,10 +1,18 @@
 // Context-menu entries of the commands: one shell verb key per command under "*\shell" (all
-// files) and "Folder\shell" (folders) of HKEY_CLASSES_ROOT, with their check, registration and
-// removal. Every operation records its failures in g_errorTrail and returns 0 for success (or
-// registered), 4 for nothing there, 3 for access denied (TazuSetting's check only) or -1.
+// files) and "Folder\shell" (folders) of the classes of one scope, with their check,
+// registration and removal. Every operation records its failures in g_errorTrail and returns 0
+// for success (or registered), 4 for nothing there, 3 for access denied (TazuSetting's check
+// only) or -1.
 #pragma once
 #include <stddef.h>
 #include <windows.h>
+
+// Whose classes hold the entries. The shell shows both in one menu, a user's entry in place of
+// a machine's entry of the same key.
+enum MenuScope {
+    MenuForMachine = 0,   // HKEY_LOCAL_MACHINE\Software\Classes: every user; administrators only
+    MenuForUser = 1,      // HKEY_CURRENT_USER\Software\Classes: this user; no rights needed
+};
 
 extern const wchar_t kFilesShellRoot[];     // "*\shell"
 extern const wchar_t kFoldersShellRoot[];   // "Folder\shell"
@@ -75,19 +83,27 @@ struct RemovalVerdict {
 RemovalVerdict judgeRemoval(const VariantRemovalCodes& legacy, const VariantRemovalCodes& current,
                             bool quiet);
 
-// Check under one root: 0 registered, 4 not there, 3 access denied (TazuSetting), -1.
-int checkEntryUnder(const wchar_t* root, const wchar_t* fileName);
+// Opens an existing key (RegOpenKeyExW) for the check and the removal; replaceable for tests,
+// which see the access each asks for. A check asks only to query values and enumerate subkeys.
+extern LONG (*g_openRegistryKey)(HKEY base, const wchar_t* path, REGSAM access, HKEY* key);
+
+// The predefined key of a scope and the path of its classes below it ("Software\Classes\").
+HKEY scopeBaseKey(MenuScope scope);
+extern const wchar_t kClassesPath[];
+
+// Check under one root of the scope: 0 registered, 4 not there, 3 access denied (TazuSetting), -1.
+int checkEntryUnder(MenuScope scope, const wchar_t* root, const wchar_t* fileName);
 
 // Check under "*\shell" and then "Folder\shell".
-int checkProgramEntries(const wchar_t* fileName);
+int checkProgramEntries(MenuScope scope, const wchar_t* fileName);
 
 // Registers the program of the installation's folder under both roots with the caption and
 // the separator flags, after removing what was there. Returns 0 or -1.
-int registerProgramEntries(const wchar_t* fileName, const wchar_t* caption, bool separatorBefore,
-                           bool separatorAfter);
+int registerProgramEntries(MenuScope scope, const wchar_t* fileName, const wchar_t* caption,
+                           bool separatorBefore, bool separatorAfter);
 
 // Removal under one root, recording its failures unless quiet. Returns 0, 4 or -1.
-int removeEntryUnder(const wchar_t* root, const wchar_t* fileName, bool quiet);
+int removeEntryUnder(MenuScope scope, const wchar_t* root, const wchar_t* fileName, bool quiet);
 
 // Removes both variants under both roots. Returns 0, 4 (registered under neither) or -1.
-int removeProgramEntries(const wchar_t* fileName);
+int removeProgramEntries(MenuScope scope, const wchar_t* fileName);

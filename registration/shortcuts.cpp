@@ -313,7 +313,8 @@ int runShortcutOperation(const wchar_t* folder, const wchar_t* fileName, const w
     }
 }
 
-int dispatchPlaceOperation(int place, const wchar_t* fileName, const wchar_t* caption, int operation)
+int dispatchPlaceOperation(int place, const wchar_t* fileName, const wchar_t* caption, int operation,
+                           MenuScope menuScope)
 {
     wchar_t folder[kPathChars];
     switch (place) {
@@ -326,7 +327,7 @@ int dispatchPlaceOperation(int place, const wchar_t* fileName, const wchar_t* ca
     }
     case PlaceContextMenu: {
         if (operation != OperationCheck) return 0;
-        int result = checkProgramEntries(fileName);
+        int result = checkProgramEntries(menuScope, fileName);
         if (result != 0) recordFailure(kPlaceContextMenu, 0);
         return result;
     }

@@ -5,6 +5,7 @@
 #pragma once
 #include <stddef.h>
 
+#include "context_menu.h"
 #include "paths.h"
 
 // What the dispatcher and the shortcut operation are asked to do.
@@ -21,8 +22,10 @@ constexpr int kShortcutNoneDeleted = 2;
 
 // Runs one operation for a command (file name of the command table) in one place; the caption
 // is already composed (caption in the page's language and the caption suffix). The context
-// menu only knows the check here: its changes go through the elevated helper.
-int dispatchPlaceOperation(int place, const wchar_t* fileName, const wchar_t* caption, int operation);
+// menu only knows the check here, in the classes of menuScope: its changes are carried out as
+// a whole request (menu_request.h).
+int dispatchPlaceOperation(int place, const wchar_t* fileName, const wchar_t* caption, int operation,
+                           MenuScope menuScope);
 
 // Path of a special folder (a CSIDL) into a buffer of kPathChars. Returns 0, or -1 with an
 // empty folder.

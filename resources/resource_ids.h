@@ -51,6 +51,8 @@
 #define IDC_REG_EXECUTE 530
 #define IDC_REG_START_SETTING 700
 #define IDC_REG_AUTO_CLOSE 701
+#define IDC_REG_USER_MENU 1200         // "UserMenu": context menu for this user only
+#define IDC_REG_SCOPE_NOTE 1201        // under it: entries of the other scope stay
 
 // Backup setting page (template 102).
 #define IDC_BACKUP_DEST_GROUP 1100
@@ -72,6 +74,11 @@
 #define IDC_BACKUP_ZERO_LABEL 1124
 #define IDC_BACKUP_ZERO 1003
 #define IDC_BACKUP_DIGIT 1125
+// "Keep the last [ ] backups of each item (0: all)".
+#define IDC_BACKUP_KEEP_GROUP 1220
+#define IDC_BACKUP_KEEP_LABEL 1221
+#define IDC_BACKUP_KEEP 1222
+#define IDC_BACKUP_KEEP_UNIT 1223
 
 // Destination history dialog (template 103); OK is IDOK.
 #define IDC_HISTORY_LABEL 1100

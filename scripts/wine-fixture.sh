@@ -34,7 +34,7 @@ case "$action" in
     tr -d '\n' <"$vantrel_state_dir/display.tmp" >"$vantrel_state_dir/display"
     rm -f "$vantrel_state_dir/display.tmp"
     export DISPLAY=":$(cat "$vantrel_state_dir/display")"
-    mkdir -p "$WINEPREFIX"
+    mkdir -p "$WINEPREFIX" "$XDG_DATA_HOME"
     setsid wineserver -p </dev/null >/dev/null 2>&1
     wineboot -i </dev/null >/dev/null 2>&1
     # Wine links Documents, Desktop and the like to the Linux home folder; tests that fall back

@@ -20,6 +20,11 @@ int g_historyIndex = -1;
 const BilingualText kBrowseTitle = {L"バックアップフォルダを選択して下さい", L"Please select backup folder"};
 const BilingualText kChosenFolderMissing = {L"選択したフォルダは存在しません。", L"Selected folder does not exist."};
 
+// "999" at most; anything else that reaches the field is refused when the page is confirmed.
+constexpr int kKeepBackupsFieldChars = 3;
+// Width of the label before that field as the template gives it: the most its text may take.
+int g_keepLabelWidth;
+
 const int kZeroSuppressionControls[] = {IDC_BACKUP_ZERO, IDC_BACKUP_ZERO_LABEL, IDC_BACKUP_DIGIT};
 
 LRESULT sendItem(HWND page, int id, UINT message, WPARAM wParam = 0, LPARAM lParam = 0)
@@ -102,6 +107,12 @@ void onInitDialog(HWND page)
     }
     sendItem(page, IDC_BACKUP_ZERO, CB_SETCURSEL, static_cast<WPARAM>(s.zeroSuppress - 1));
     enableZeroSuppression(page);
+
+    RECT keepLabel;
+    GetWindowRect(GetDlgItem(page, IDC_BACKUP_KEEP_LABEL), &keepLabel);
+    g_keepLabelWidth = keepLabel.right - keepLabel.left;
+    sendItem(page, IDC_BACKUP_KEEP, EM_LIMITTEXT, kKeepBackupsFieldChars);
+    SetDlgItemInt(page, IDC_BACKUP_KEEP, static_cast<UINT>(s.keepBackups), FALSE);
 
     HGDIOBJ font = GetStockObject(DEFAULT_GUI_FONT);
     const int fontControls[] = {IDC_BACKUP_DEST, IDC_BACKUP_PREFIX_BEF1, IDC_BACKUP_PREFIX_BEF2,
@@ -240,6 +251,9 @@ void collectBackupPage(HWND page, SettingsRecord* record)
     record->addStringsBef = selectedIndex(page, IDC_BACKUP_ADD_BEF);
     record->addStringsAft = selectedIndex(page, IDC_BACKUP_ADD_AFT);
     record->zeroSuppress = selectedIndex(page, IDC_BACKUP_ZERO) + 1;
+    wchar_t keep[16];
+    GetDlgItemTextW(page, IDC_BACKUP_KEEP, keep, 16);
+    record->keepBackups = parseKeepBackups(keep);
 }
 
 void refillDestinationList(HWND page)
@@ -261,4 +275,37 @@ void relabelAddStringChoices(HWND page, UiLanguage language)
 {
     fillAddStringChoices(page, IDC_BACKUP_ADD_BEF, language, selectedIndex(page, IDC_BACKUP_ADD_BEF));
     fillAddStringChoices(page, IDC_BACKUP_ADD_AFT, language, selectedIndex(page, IDC_BACKUP_ADD_AFT));
+}
+
+void fitKeepBackupsLine(HWND page)
+{
+    HWND label = GetDlgItem(page, IDC_BACKUP_KEEP_LABEL);
+    HWND field = GetDlgItem(page, IDC_BACKUP_KEEP);
+    HWND words = GetDlgItem(page, IDC_BACKUP_KEEP_UNIT);
+    wchar_t text[128];
+    GetWindowTextW(label, text, 128);
+    HDC dc = GetDC(label);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(label, WM_GETFONT, 0, 0)));
+    RECT needed = {0, 0, 0, 0};
+    DrawTextW(dc, text, -1, &needed, DT_CALCRECT | DT_SINGLELINE);
+    SelectObject(dc, old);
+    ReleaseDC(label, dc);
+
+    RECT place, fieldPlace, wordsPlace, gap = {0, 0, 4, 0};
+    MapDialogRect(page, &gap);
+    GetWindowRect(label, &place);
+    GetWindowRect(field, &fieldPlace);
+    GetWindowRect(words, &wordsPlace);
+    MapWindowPoints(nullptr, page, reinterpret_cast<POINT*>(&place), 2);
+    MapWindowPoints(nullptr, page, reinterpret_cast<POINT*>(&fieldPlace), 2);
+    MapWindowPoints(nullptr, page, reinterpret_cast<POINT*>(&wordsPlace), 2);
+    int labelWidth = needed.right + 1 < g_keepLabelWidth ? needed.right + 1 : g_keepLabelWidth;
+    int fieldLeft = place.left + labelWidth + gap.right;
+    int fieldWidth = fieldPlace.right - fieldPlace.left;
+    SetWindowPos(label, nullptr, 0, 0, labelWidth, place.bottom - place.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(field, nullptr, fieldLeft, fieldPlace.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    // The words keep their right edge, so they never run past the group.
+    int wordsLeft = fieldLeft + fieldWidth + gap.right;
+    SetWindowPos(words, nullptr, wordsLeft, wordsPlace.top, wordsPlace.right - wordsLeft, wordsPlace.bottom - wordsPlace.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
 }

@@ -69,6 +69,11 @@ const BilingualText kCombinationFaults[] = {
      L"In the add strings to be given,Serial number can be specified only by itself or with Date.\n"},
 };
 
+const BilingualText kKeepBackupsOutOfRange = {
+    L"保持するバックアップの数は 0 から 999 までの数で指定してください。\n(0: すべてのバックアップを保持)\n",
+    L"The number of backups to keep must be a number from 0 to 999.\n(0: keep every backup)\n",
+};
+
 const BilingualText kHistoryPathTooLong = {
     L"フォルダのパスが長すぎます。\n\n現在:%d文字以上 最大:%d文字\n\n%s",
     L"The folder path is too long.\n\nNow:%d characters or more  Max:%d characters\n\n%s",
@@ -196,7 +201,25 @@ int checkBackupSettings(SettingsRecord* record, UiLanguage language, Destination
         formatMessage(message, capacity, language, kCombinationFaults[fault - 1]);
         return -1;
     }
+
+    if (record->keepBackups < 0 || record->keepBackups > kMaxKeepBackups) {
+        formatMessage(message, capacity, language, kKeepBackupsOutOfRange);
+        return -1;
+    }
     return 0;
+}
+
+int parseKeepBackups(const wchar_t* text)
+{
+    while (*text == L' ') ++text;
+    int value = 0;
+    int digits = 0;
+    for (; *text >= L'0' && *text <= L'9'; ++text, ++digits) {
+        value = value * 10 + (*text - L'0');
+        if (value > kMaxKeepBackups) return -1;
+    }
+    while (*text == L' ') ++text;
+    return digits > 0 && *text == L'\0' ? value : -1;
 }
 
 void updateDestinationHistory(wchar_t* path, size_t pathCapacity, wchar_t (*slots)[kHistoryLimit + 1])

@@ -126,6 +126,7 @@ void relabel(HWND window)
     setCaptions(g_pages[RegistrationPage], kRegistrationPageCaptions, kRegistrationPageCaptionCount);
     setCaptions(g_pages[BackupPage], kBackupPageCaptions, kBackupPageCaptionCount);
     relabelAddStringChoices(g_pages[BackupPage], g_settingLanguage);
+    fitKeepBackupsLine(g_pages[BackupPage]);
 }
 
 // Where the pages stand: inside the tab control, below its row of tabs.
@@ -222,7 +223,7 @@ void onConfirm(HWND window, bool forThisRunOnly)
     SettingsRecord& s = g_settings;
     bool english = SendDlgItemMessageW(window, IDC_MAIN_LANGUAGE, CB_GETCURSEL, 0, 0) == 1;
     wcscpy(s.lang, english ? L"en" : L"ja");
-    collectRegistrationPage(g_pages[RegistrationPage], &s.startSetting, &s.autoClose);
+    collectRegistrationPage(g_pages[RegistrationPage], &s.startSetting, &s.autoClose, &s.userMenu);
     collectBackupPage(g_pages[BackupPage], &s);
 
     wchar_t message[kCheckMessageChars];

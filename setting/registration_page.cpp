@@ -1,10 +1,12 @@
 // Registration page: shows where each command is registered, couples its switches, runs
-// "Execute" over Send To, the desktop and the context menu, and shows what came of it.
+// "Execute" over Send To, the desktop and the context menu (the machine's through the elevated
+// helper, or this user's own right here), and shows what came of it.
 #include "registration_page.h"
 
 #include <commctrl.h>
 
 #include "errors.h"
+#include "menu_request.h"
 #include "registration_page_rules.h"
 #include "resource_ids.h"
 #include "row_icons.h"
@@ -35,6 +37,7 @@ bool g_busy = false;   // an "Execute" runs
 bool g_shieldShown = false;
 HICON g_shieldIcon = nullptr;   // the system's shield, at the size of a small icon for the page's DPI
 ElevationHandoffResult g_handoff;
+bool g_otherScopeHasEntries = false;   // the scope that the box does not name holds entries
 
 HWND switchOf(HWND page, int place, int row)
 {
@@ -101,24 +104,61 @@ void rowCaption(int row, wchar_t* caption)
     composeCaption(row, g_settingLanguage, caption, kCaptionChars);
 }
 
+// The "for this user only" box: whose classes the context-menu column shows and changes.
+bool userMenuChosen(HWND page)
+{
+    return IsDlgButtonChecked(page, IDC_REG_USER_MENU) == BST_CHECKED;
+}
+
+MenuScope chosenMenuScope(HWND page)
+{
+    return userMenuChosen(page) ? MenuForUser : MenuForMachine;
+}
+
 // ---- State detection ----
 
-// Asks every place whether each command is registered there and marks the matching side.
+void renderScopeNote(HWND page)
+{
+    SetDlgItemTextW(page, IDC_REG_SCOPE_NOTE,
+                    scopeNoteText(userMenuChosen(page), g_otherScopeHasEntries, g_settingLanguage));
+}
+
+// Whether any command of this installation has an entry in a scope's classes.
+bool scopeHoldsEntries(MenuScope scope)
+{
+    bool found = false;
+    for (int row = 0; row < kCommandCount && !found; ++row) {
+        trailClear(&g_errorTrail);
+        found = checkProgramEntries(scope, commandFileName(row)) == 0;
+    }
+    trailClear(&g_errorTrail);
+    return found;
+}
+
+// Asks one place whether each command is registered there and marks the matching side; for
+// the context menu, in the scope that the box names, with the note on the other scope.
+void detectPlace(HWND page, int place)
+{
+    MenuScope scope = chosenMenuScope(page);
+    for (int row = 0; row < kCommandCount; ++row) {
+        trailClear(&g_errorTrail);
+        wchar_t caption[kCaptionChars];
+        rowCaption(row, caption);
+        int check = dispatchPlaceOperation(place, commandFileName(row), caption, OperationCheck, scope);
+        const wchar_t* offText = nullptr;
+        const wchar_t* onText = nullptr;
+        detectionMarks(entryStateOfCheck(check), &offText, &onText);
+        setLabel(page, place, row, OffSide, offText);
+        setLabel(page, place, row, OnSide, onText);
+    }
+    if (place != PlaceContextMenu) return;
+    g_otherScopeHasEntries = scopeHoldsEntries(scope == MenuForUser ? MenuForMachine : MenuForUser);
+    renderScopeNote(page);
+}
+
 void detectStates(HWND page)
 {
-    for (int place = 0; place < kPlaceCount; ++place) {
-        for (int row = 0; row < kCommandCount; ++row) {
-            trailClear(&g_errorTrail);
-            wchar_t caption[kCaptionChars];
-            rowCaption(row, caption);
-            int check = dispatchPlaceOperation(place, commandFileName(row), caption, OperationCheck);
-            const wchar_t* offText = nullptr;
-            const wchar_t* onText = nullptr;
-            detectionMarks(entryStateOfCheck(check), &offText, &onText);
-            setLabel(page, place, row, OffSide, offText);
-            setLabel(page, place, row, OnSide, onText);
-        }
-    }
+    for (int place = 0; place < kPlaceCount; ++place) detectPlace(page, place);
 }
 
 // ---- Result line and details ----
@@ -132,7 +172,7 @@ void renderDetails(HWND page)
 {
     wchar_t details[kDetailsChars];
     composeDetails(g_results.numbers[g_detailsPlace][g_detailsRow], g_results.codes[g_detailsPlace][g_detailsRow],
-                   g_settingLanguage, details, kDetailsChars);
+                   detailsSuggestUserMenu(g_detailsPlace, g_handoff), g_settingLanguage, details, kDetailsChars);
     SetDlgItemTextW(page, IDC_REG_RESULT, details);
 }
 
@@ -148,11 +188,24 @@ void runShortcutPlace(int place)
         wchar_t caption[kCaptionChars];
         rowCaption(row, caption);
         int operation = position == SwitchOn ? OperationRegister : OperationRemove;
-        int result = dispatchPlaceOperation(place, commandFileName(row), caption, operation);
+        // The scope concerns only the context menu, which is not among the shortcut places.
+        int result = dispatchPlaceOperation(place, commandFileName(row), caption, operation, MenuForMachine);
         g_results.results[place][row] = resultOfPlaceOperation(result);
         g_results.numbers[place][row] = g_errorTrail.keptNumber;
         g_results.codes[place][row] = g_errorTrail.keptCode;
     }
+}
+
+// This user's own entries need no rights: the request is carried out here, row by row as the
+// elevated helper carries it out for the machine, and its reply becomes the context-menu column.
+void runUserMenu()
+{
+    ElevationHandoffResult outcome = ElevationHandoffResult();
+    outcome.started = true;   // nothing had to be started: every cell reports its own result
+    trailClear(&g_errorTrail);
+    carryOutMenuRequest(MenuForUser, g_settingLanguage, g_remembered[PlaceContextMenu], &outcome.reply);
+    trailClear(&g_errorTrail);
+    storeElevationOutcome(outcome);
 }
 
 void showRunLabels(HWND page)
@@ -201,7 +254,9 @@ void runExecute(HWND page)
     runShortcutPlace(PlaceSendTo);
     runShortcutPlace(PlaceDesktop);
     // The settings window runs the elevated helper and hands its outcome back (storeElevationOutcome).
-    if (contextMenuRequested)
+    if (contextMenuRequested && userMenuChosen(page))
+        runUserMenu();
+    else if (contextMenuRequested)
         SendMessageW(g_mainWindow, WM_COMMAND, MAKEWPARAM(IDC_MAIN_RUN_ELEVATION, 0), reinterpret_cast<LPARAM>(page));
     showRunLabels(page);
     renderResultLine(page);
@@ -215,6 +270,8 @@ void onInitDialog(HWND page)
         setUpSwitch(switchOf(page, place, kAllRow));
         for (int row = 0; row < kCommandCount; ++row) setUpSwitch(switchOf(page, place, row));
     }
+    // The box names the scope that the detection reads.
+    CheckDlgButton(page, IDC_REG_USER_MENU, g_settings.userMenu == 1 ? BST_CHECKED : BST_UNCHECKED);
     detectStates(page);
     for (auto& place : g_remembered)
         for (int& position : place) position = SwitchKeep;
@@ -237,7 +294,17 @@ void onSwitchMoved(HWND page, HWND control)
     readSwitches(page, &board);
     coupleSwitches(&board, place, row);
     writeSwitches(page, board);
-    showShield(page, shieldAfterMove(board, place, row, g_shieldShown));
+    showShield(page, shieldAfterMove(board, place, row, g_shieldShown, userMenuChosen(page)));
+}
+
+// The box now names the other scope: the context-menu marks and the note are read there, and
+// the shield shows only when the elevated helper would be needed.
+void onUserMenuToggled(HWND page)
+{
+    detectPlace(page, PlaceContextMenu);
+    SwitchBoard board;
+    readSwitches(page, &board);
+    showShield(page, !userMenuChosen(page) && contextMenuChangeRequested(board));
 }
 
 // A click on a status label shows the details of a failed cell on the side that was asked for.
@@ -257,6 +324,10 @@ void onCommand(HWND page, int id, int code)
 {
     if (id == IDC_REG_EXECUTE) {
         if (code == BN_CLICKED) SetTimer(page, kExecuteTimer, kExecuteDelayMs, nullptr);   // restarts it
+        return;
+    }
+    if (id == IDC_REG_USER_MENU) {
+        if (code == BN_CLICKED) onUserMenuToggled(page);
         return;
     }
     if (code == STN_CLICKED) onStatusLabelClicked(page, id);
@@ -305,10 +376,11 @@ INT_PTR CALLBACK registrationPageProc(HWND page, UINT message, WPARAM wParam, LP
     }
 }
 
-void collectRegistrationPage(HWND page, int* startSetting, int* autoClose)
+void collectRegistrationPage(HWND page, int* startSetting, int* autoClose, int* userMenu)
 {
     *startSetting = IsDlgButtonChecked(page, IDC_REG_START_SETTING) == BST_CHECKED ? 1 : 0;
     *autoClose = IsDlgButtonChecked(page, IDC_REG_AUTO_CLOSE) == BST_CHECKED ? 1 : 0;
+    *userMenu = userMenuChosen(page) ? 1 : 0;
 }
 
 const int* rememberedContextMenuPositions()
@@ -335,6 +407,7 @@ void applyRegistrationPageDpi(HWND page, int dpi)
 
 void renderRegistrationResult(HWND page)
 {
+    renderScopeNote(page);
     if (g_detailsShown)
         renderDetails(page);
     else

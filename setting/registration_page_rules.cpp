@@ -1,6 +1,8 @@
 // Rules of the registration page without any window.
 #include "registration_page_rules.h"
 
+#include <wchar.h>
+
 #include "errors.h"
 #include "resource_ids.h"
 
@@ -21,6 +23,20 @@ const BilingualText kErrorLine = {
 };
 const BilingualText kSuccessLine = {L"正常に終了しました。 ", L"Successful completion."};
 const BilingualText kNothingRequestedLine = {L"On/Offを設定してください。 ", L"Please set the On/Off."};
+
+// Under the "for this user only" box, when the other scope holds entries.
+const BilingualText kMachineEntriesStay = {
+    L"全ユーザー用に登録済みの項目は、このチェックを外して解除するまで残ります。",
+    L"Entries registered for all users stay until removed with this box off.",
+};
+const BilingualText kUserEntriesStay = {
+    L"このユーザーのみに登録済みの項目は、このチェックを付けて解除するまで残ります。",
+    L"Entries registered for this user only stay until removed with this box on.",
+};
+const BilingualText kUserMenuSuggestion = {
+    L"「このユーザーのみに登録」をオンにすると、管理者権限なしで登録できます。",
+    L"Turn on \"Context menu for this user only\" to register without administrator rights.",
+};
 
 bool validCell(int place, int row)
 {
@@ -93,13 +109,25 @@ void coupleSwitches(SwitchBoard* board, int place, int movedRow)
     if (common == SwitchOff || common == SwitchKeep || common == SwitchOn) board->all[place] = common;
 }
 
-bool shieldAfterMove(const SwitchBoard& board, int place, int movedRow, bool shown)
+bool contextMenuChangeRequested(const SwitchBoard& board)
 {
-    if (place != PlaceContextMenu) return shown;
-    if (movedRow == kAllRow) return requestsChange(board.all[PlaceContextMenu]);
     for (int row = 0; row < kCommandCount; ++row)
         if (requestsChange(board.rows[PlaceContextMenu][row])) return true;
     return false;
+}
+
+bool shieldAfterMove(const SwitchBoard& board, int place, int movedRow, bool shown, bool userMenu)
+{
+    if (userMenu) return false;
+    if (place != PlaceContextMenu) return shown;
+    if (movedRow == kAllRow) return requestsChange(board.all[PlaceContextMenu]);
+    return contextMenuChangeRequested(board);
+}
+
+const wchar_t* scopeNoteText(bool userMenu, bool otherScopeHasEntries, UiLanguage language)
+{
+    if (!otherScopeHasEntries) return kNoText;
+    return pickText(userMenu ? kMachineEntriesStay : kUserEntriesStay, language);
 }
 
 EntryState entryStateOfCheck(int checkResult)
@@ -176,13 +204,25 @@ const wchar_t* resultLineText(const ResultFlags& flags, UiLanguage language)
     return kNoText;
 }
 
-void composeDetails(unsigned number, DWORD code, UiLanguage language, wchar_t* out, size_t capacity)
+void composeDetails(unsigned number, DWORD code, bool suggestUserMenu, UiLanguage language, wchar_t* out,
+                    size_t capacity)
 {
     ErrorTrail kept;
     trailClear(&kept);
     kept.keptNumber = number;
     kept.keptCode = code;
     formatTrailFailure(&kept, language, out, capacity);
+    if (!suggestUserMenu) return;
+    size_t used = wcslen(out);
+    if (used + 1 < capacity) {
+        out[used] = L'\n';
+        copyText(out + used + 1, capacity - used - 1, pickText(kUserMenuSuggestion, language));
+    }
+}
+
+bool detailsSuggestUserMenu(int place, const ElevationHandoffResult& handoff)
+{
+    return place == PlaceContextMenu && !handoff.started;
 }
 
 bool detailsCellOfLabel(int labelId, const int remembered[kPlaceCount][kCommandCount],

@@ -37,9 +37,17 @@ bool requestsChange(int position);
 // leaves it where it is when they differ.
 void coupleSwitches(SwitchBoard* board, int place, int movedRow);
 
+// Whether any context-menu row switch asks for a change.
+bool contextMenuChangeRequested(const SwitchBoard& board);
+
 // Whether "Execute" shows the elevation shield after a switch moved (`shown`: before the move).
-// Only context-menu changes need the elevated helper, so only the context-menu switches decide.
-bool shieldAfterMove(const SwitchBoard& board, int place, int movedRow, bool shown);
+// Only context-menu changes need the elevated helper, so only the context-menu switches decide;
+// entries for this user only (userMenu) need no helper and never show it.
+bool shieldAfterMove(const SwitchBoard& board, int place, int movedRow, bool shown, bool userMenu);
+
+// The line under the "for this user only" box: when the other scope holds entries of this
+// installation, that they stay until removed with the box the other way; else empty.
+const wchar_t* scopeNoteText(bool userMenu, bool otherScopeHasEntries, UiLanguage language);
 
 // What a check found for one cell.
 enum EntryState { EntryRegistered = 1, EntryNotRegistered = 2, EntryUndetermined = 3 };
@@ -86,8 +94,15 @@ void noteResult(ResultFlags* flags, int result);
 // The result line: an error first, then success, then the request to set a switch; else empty.
 const wchar_t* resultLineText(const ResultFlags& flags, UiLanguage language);
 
-// The details of a failed cell: the shown form of its kept number and code.
-void composeDetails(unsigned number, DWORD code, UiLanguage language, wchar_t* out, size_t capacity);
+// The details of a failed cell: the shown form of its kept number and code, followed, when
+// suggestUserMenu is set, by a line saying that the "for this user only" box needs no rights.
+void composeDetails(unsigned number, DWORD code, bool suggestUserMenu, UiLanguage language, wchar_t* out,
+                    size_t capacity);
+
+// Whether a failed cell's details suggest the box: a context-menu cell of a run whose elevated
+// helper was not started (the prompt refused, or the helper missing). A run for this user only
+// starts no helper and counts as started.
+bool detailsSuggestUserMenu(int place, const ElevationHandoffResult& handoff);
 
 // The cell whose details a click on a status label shows: the label must be on the side that
 // the cell's remembered position asked for, and the cell must have failed.

@@ -22,6 +22,8 @@ const ControlCaption kRegistrationPageCaptions[] = {
     {IDC_REG_EXECUTE, {L"実行(&E)", L"&Execute"}},
     {IDC_REG_START_SETTING, {L"バックアップ前にTazuSettingを起動する(&X)", L"To start TazuSetting before backup &process"}},
     {IDC_REG_AUTO_CLOSE, {L"結果画面を自動的に閉じる(&A)", L"&Automatically close the result dialog"}},
+    {IDC_REG_USER_MENU, {L"コンテキストメニューをこのユーザーのみに登録(管理者権限不要)(&U)",
+                         L"Context menu for this &user only (no administrator rights)"}},
 };
 const size_t kRegistrationPageCaptionCount = sizeof kRegistrationPageCaptions / sizeof kRegistrationPageCaptions[0];
 
@@ -37,6 +39,9 @@ const ControlCaption kBackupPageCaptions[] = {
     {IDC_BACKUP_EXT, {L"(.拡張子)", L"(.ext)"}},
     {IDC_BACKUP_ZERO_LABEL, {L"連番の前ゼロ(&O):", L"Ze&ro suppression:"}},
     {IDC_BACKUP_DIGIT, {L"桁", L"Digit"}},
+    {IDC_BACKUP_KEEP_GROUP, {L"古いバックアップ", L"Older backups"}},
+    {IDC_BACKUP_KEEP_LABEL, {L"各項目のバックアップを最新(&K)", L"&Keep the last"}},
+    {IDC_BACKUP_KEEP_UNIT, {L"個まで保持(0: すべて)", L"backups of each item (0: all)"}},
 };
 const size_t kBackupPageCaptionCount = sizeof kBackupPageCaptions / sizeof kBackupPageCaptions[0];
 

@@ -67,3 +67,19 @@ const wchar_t* const kBackupFailedText = L"Backup failed!";
 const wchar_t* const kCloseText = L"Close";
 const wchar_t* const kNamesLineFormat = L"[%s]";
 const wchar_t* const kSecondToolFormat = L"%s ...";
+
+const BilingualText kOlderMovedNote = {L" (古い%d個をごみ箱へ)", L" (%d older to Recycle Bin)"};
+const BilingualText kOlderKeptNote = {L" (ごみ箱なし: 古い分は保持)", L" (no Recycle Bin: older kept)"};
+const BilingualText kOlderStoppedNote = {L" (古い分の整理を中止)", L" (clean-up stopped)"};
+const BilingualText kOlderMovedSentence = {
+    L"%s: 古いバックアップ%d個をごみ箱へ移動しました。",
+    L"%s: %d older backup(s) went to the Recycle Bin.",
+};
+const BilingualText kOlderKeptNoBinSentence = {
+    L"%s: ドライブ %s にはごみ箱がないため、古いバックアップは削除せずに残しました。",
+    L"%s: older backups were kept, the drive %s has no Recycle Bin.",
+};
+const BilingualText kOlderStoppedSentence = {
+    L"%s: %s をごみ箱へ移動できなかったため、古いバックアップの整理を中止しました。",
+    L"%s: could not move %s to the Recycle Bin; the clean-up of older backups stopped.",
+};

@@ -32,3 +32,12 @@ extern const wchar_t* const kBackupFailedText;
 extern const wchar_t* const kCloseText;
 extern const wchar_t* const kNamesLineFormat;             // names text
 extern const wchar_t* const kSecondToolFormat;            // first path
+
+// Clean-up of older backups: a short note after the item's name on the names line and a
+// sentence in the tooltip, both beginning with what identifies the item.
+extern const BilingualText kOlderMovedNote;               // count
+extern const BilingualText kOlderKeptNote;
+extern const BilingualText kOlderStoppedNote;
+extern const BilingualText kOlderMovedSentence;           // item name, count
+extern const BilingualText kOlderKeptNoBinSentence;       // item name, drive
+extern const BilingualText kOlderStoppedSentence;         // item name, backup that stayed

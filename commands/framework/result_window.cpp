@@ -28,6 +28,9 @@ wchar_t g_namesText[kNamesChars];
 wchar_t g_firstPath[kPathChars];
 bool g_firstToolAdded;
 bool g_secondToolAdded;
+// Sentences about the clean-up of older backups, shown below the first path in its tooltip.
+constexpr size_t kCleanupChars = 1024;
+wchar_t g_cleanupText[kCleanupChars];
 // Status shown last, so that the 1 ms poll does not repaint the same text again and again.
 const wchar_t* g_statusShown;
 
@@ -367,6 +370,7 @@ void resetNotedItems()
 {
     g_namesText[0] = L'\0';
     g_firstPath[0] = L'\0';
+    g_cleanupText[0] = L'\0';
     g_firstToolAdded = false;
     g_secondToolAdded = false;
 }
@@ -406,6 +410,40 @@ void noteItem(const wchar_t* itemPath)
         line[kNamesChars + 1] = L'\0';
         SetDlgItemTextW(window, IDC_RESULT_NAMES, line);
     }
+}
+
+void noteCleanup(const wchar_t* shortNote, const wchar_t* sentence)
+{
+    HWND window = g_resultWindow;
+    size_t length = wcslen(g_namesText);
+    if (length <= kNamesGrowLimit && length + wcslen(shortNote) < kNamesChars) {
+        wcscat(g_namesText, shortNote);
+        if (window) {
+            wchar_t line[kNamesChars + 2];
+            _snwprintf(line, kNamesChars + 2, kNamesLineFormat, g_namesText);
+            line[kNamesChars + 1] = L'\0';
+            SetDlgItemTextW(window, IDC_RESULT_NAMES, line);
+        }
+    }
+
+    length = wcslen(g_cleanupText);
+    if (length + 2 + wcslen(sentence) < kCleanupChars) {
+        if (length) wcscat(g_cleanupText, L"\r\n");
+        wcscat(g_cleanupText, sentence);
+    }
+    if (!window || !g_tooltipWindow || !g_firstToolAdded) return;
+    wchar_t text[kPathChars + 2 + kCleanupChars];
+    _snwprintf(text, kPathChars + 2 + kCleanupChars, L"%s\r\n%s", g_firstPath, g_cleanupText);
+    text[kPathChars + 1 + kCleanupChars] = L'\0';
+    // Several lines show only in a tooltip with a width to break at.
+    SendMessageW(g_tooltipWindow, TTM_SETMAXTIPWIDTH, 0, 480);
+    TOOLINFOW tool;
+    memset(&tool, 0, sizeof tool);
+    tool.cbSize = sizeof tool;
+    tool.hwnd = window;
+    tool.uId = 1;
+    tool.lpszText = text;
+    SendMessageW(g_tooltipWindow, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
 void showResultWindowInFront()

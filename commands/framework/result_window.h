@@ -33,6 +33,11 @@ int createResultWindow(HINSTANCE instance);
 // Called from the worker thread.
 void noteItem(const wchar_t* itemPath);
 
+// Reports the clean-up of an item's older backups: the short note follows on the names line
+// (while it grows at all), and the sentence is added below the first item's path in the
+// tooltip. Called from the worker thread after the item's backup.
+void noteCleanup(const wchar_t* shortNote, const wchar_t* sentence);
+
 // Clears the names text, the first path and the two tooltip flags.
 void resetNotedItems();
 

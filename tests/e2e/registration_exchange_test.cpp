@@ -126,14 +126,15 @@ TEST_F(RegistrationExchangeTest, OnInAllThreePlacesThenOff)
     const Case cases[] = {{"On", SwitchOn, OperationRegister, 0}, {"Off", SwitchOff, OperationRemove, 4}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_EQ(0, dispatchPlaceOperation(PlaceSendTo, L"TazuHere.exe", title.c_str(), c.operation));
-        EXPECT_EQ(0, dispatchPlaceOperation(PlaceDesktop, L"TazuHere.exe", title.c_str(), c.operation));
+        EXPECT_EQ(0, dispatchPlaceOperation(PlaceSendTo, L"TazuHere.exe", title.c_str(), c.operation, MenuForMachine));
+        EXPECT_EQ(0, dispatchPlaceOperation(PlaceDesktop, L"TazuHere.exe", title.c_str(), c.operation, MenuForMachine));
         RegistrationReply reply;
         ASSERT_TRUE(exchange(UiEnglish, {c.position, 1, 1, 1, 1}, &reply));
         EXPECT_TRUE(replied(reply, {1, 0, 0, 0, 0}, {}, {}));
 
         for (int place : {PlaceSendTo, PlaceContextMenu, PlaceDesktop})
-            EXPECT_EQ(c.check, dispatchPlaceOperation(place, L"TazuHere.exe", L"", OperationCheck)) << "place " << place;
+            EXPECT_EQ(c.check, dispatchPlaceOperation(place, L"TazuHere.exe", L"", OperationCheck, MenuForMachine))
+                << "place " << place;
         if (c.position == SwitchOn) {
             for (const wchar_t* root : kRoots)
                 EXPECT_TRUE(holdsEntry(current(root, 0), title + L"(&1)", program(0), true, true));

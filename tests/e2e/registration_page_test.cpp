@@ -1,7 +1,9 @@
 // The registration page of TazuSetting driven through its window: the marks of the state
 // detection, the switches, "Execute" over the user's real Send To and desktop folders and, with
-// the real TazuUAC, the context menu; the labels, the result line and the details. Last, the
-// entries that a full run registers start TazuHere the way the shell would, and it backs up.
+// the real TazuUAC, the context menu; the labels, the result line and the details. The entries
+// that a full run registers start TazuHere the way the shell would, and it backs up. Last, the
+// context menu for this user only: written by TazuSetting itself into the user's classes,
+// with the marks and the note following the box, and the box saved with the settings.
 // Each test works in a program folder of its own, so captions, shortcut names and verb keys are
 // its own; everything it made is removed also when it fails.
 #include <gtest/gtest.h>
@@ -57,16 +59,31 @@ protected:
         EXPECT_TRUE(removeEverything(folder));
     }
 
+    // The settings folder of the program folder's folder key.
+    std::wstring settingsFolder() const
+    {
+        wchar_t appData[MAX_PATH] = L"";
+        if (FAILED(SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, appData))) return L"";
+        return std::wstring(appData) + L"\\zevrald\\tazu_" + folder.folderText + L"\\";
+    }
+    std::wstring settingsFile() const { return settingsFolder() + L"tazu.ini"; }
+
     // "tazu.ini" of the folder's settings folder with these keys.
     ::testing::AssertionResult settings(const std::map<std::wstring, std::wstring>& keys)
     {
-        wchar_t appData[MAX_PATH] = L"";
-        if (FAILED(SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, appData)))
-            return ::testing::AssertionFailure() << "no application data folder";
         e2e::Sandbox place;
-        place.settingsFolder = std::wstring(appData) + L"\\zevrald\\tazu_" + folder.folderText + L"\\";
+        place.settingsFolder = settingsFolder();
+        if (place.settingsFolder.empty()) return ::testing::AssertionFailure() << "no application data folder";
         if (!e2e::makeFolders(place.settingsFolder)) return ::testing::AssertionFailure() << "no settings folder";
         return e2e::writeSettings(place, keys);
+    }
+
+    // A key of the saved settings, or "<missing>".
+    std::wstring savedSetting(const wchar_t* key) const
+    {
+        wchar_t value[64] = L"";
+        GetPrivateProfileStringW(L"Env", key, L"<missing>", value, 64, settingsFile().c_str());
+        return value;
     }
 
     ::testing::AssertionResult open()
@@ -317,7 +334,10 @@ TEST_F(RegistrationPageTest, MissingTazuUacFailsEveryContextMenuCellWithDetails)
         EXPECT_EQ(kError, resultLine());
     }
 
-    const std::wstring english = L"CD:1106 Failed to the context menu of the update.";
+    // A refused prompt or a missing TazuUAC: the box for this user only needs no rights.
+    const std::wstring english =
+        L"CD:1106 Failed to the context menu of the update.\n"
+        L"Turn on \"Context menu for this user only\" to register without administrator rights.";
     for (int row : {1, 4}) {
         SCOPED_TRACE(row);
         SetDlgItemTextW(page, IDC_REG_RESULT, L"");
@@ -329,7 +349,9 @@ TEST_F(RegistrationPageTest, MissingTazuUacFailsEveryContextMenuCellWithDetails)
 
     // The details follow the language.
     ASSERT_TRUE(driver::chooseComboItem(window.main, IDC_MAIN_LANGUAGE, 0));
-    EXPECT_EQ(L"CD:1106 コンテキストメニュー(レジストリ)の更新に失敗しました。", resultLine());
+    EXPECT_EQ(L"CD:1106 コンテキストメニュー(レジストリ)の更新に失敗しました。\n"
+              L"「このユーザーのみに登録」をオンにすると、管理者権限なしで登録できます。",
+              resultLine());
     ASSERT_TRUE(driver::chooseComboItem(window.main, IDC_MAIN_LANGUAGE, 1));
     EXPECT_EQ(english, resultLine());
 }
@@ -352,9 +374,9 @@ TEST_F(RegistrationPageTest, ClicksWithinTheDelayGiveOneRun)
 }
 
 // The command line of a context-menu entry with the item in place of "%1".
-std::wstring entryCommandLine(const std::wstring& verbKeyPath, const std::wstring& item)
+std::wstring entryCommandLine(const std::wstring& verbKeyPath, const std::wstring& item, ClassesView view = ClassesRoot)
 {
-    auto values = keyValues(verbKeyPath + L"\\Command");
+    auto values = keyValues(verbKeyPath + L"\\Command", view);
     std::wstring line = values.count(L"") ? values[L""].text : L"";
     size_t at = line.find(L"%1");
     if (at != std::wstring::npos) line.replace(at, 2, item);
@@ -447,6 +469,131 @@ TEST_F(RegistrationPageTest, EntriesOfAFullOnRunBackUpAnItem)
         if (e2e::isTimeStampedName(name, L"folder item", L"")) copies.push_back(name);
     ASSERT_EQ(1u, copies.size());
     EXPECT_TRUE(e2e::sameTree(data + L"folder item\\", data + copies[0] + L"\\"));
+}
+
+// ---- Context menu for this user only ----
+
+const wchar_t kMachineEntriesStay[] = L"Entries registered for all users stay until removed with this box off.";
+const wchar_t kUserEntriesStay[] = L"Entries registered for this user only stay until removed with this box on.";
+
+TEST_F(RegistrationPageTest, ContextMenuForThisUserOnlyIsWrittenWithoutTazuUac)
+{
+    // A stand-in in TazuUAC's place writes a file beside itself if anything starts it.
+    ASSERT_TRUE(placeProgram(folder, L"VANTREL_TEST_BIN_DIR", L"registration_stand_in.exe", L"TazuUAC.exe"));
+    ASSERT_TRUE(placeProgram(folder, L"VANTREL_BIN_DIR", L"TazuHere.exe", L"TazuHere.exe"));
+    ASSERT_TRUE(settings({{L"Lang", L"en"}, {L"AutoClose", L"1"}, {L"UserMenu", L"1"}}));
+    ASSERT_TRUE(open());
+    EXPECT_TRUE(driver::isChecked(page, IDC_REG_USER_MENU));
+    EXPECT_EQ(L"Context menu for this &user only (no administrator rights)",
+              driver::controlText(page, IDC_REG_USER_MENU));
+    ASSERT_TRUE(move(PlaceContextMenu, 0, SwitchOn));
+    ASSERT_TRUE(move(PlaceContextMenu, 3, SwitchOn));
+    EXPECT_FALSE(shieldShown()) << "this user's entries need no elevation";
+
+    ASSERT_TRUE(execute(kSuccess));
+    auto expected = nothingRegistered();
+    expected[PlaceContextMenu][0] = L"|OK";
+    expected[PlaceContextMenu][3] = L"|OK";
+    EXPECT_TRUE(labelsAre(expected));
+    // The helper's keys and values, in the user's classes only.
+    for (const wchar_t* root : kRoots) {
+        SCOPED_TRACE(utf8(root));
+        EXPECT_TRUE(holdsEntry(verb(root, 0), caption(0) + L"(&1)", programOf(0), true, false, UserClasses));
+        EXPECT_TRUE(holdsEntry(verb(root, 3), caption(3) + L"(&2)", programOf(3), false, true, UserClasses));
+        for (int row : {1, 2, 4}) EXPECT_FALSE(keyExists(verb(root, row), UserClasses)) << row;
+        for (int row = 0; row < kCommandCount; ++row) EXPECT_FALSE(keyExists(verb(root, row), MachineClasses)) << row;
+    }
+
+    // The files entry backs up a file the way the shell starts it.
+    const std::wstring data = folder.root + L"data\\";
+    ASSERT_TRUE(e2e::makeFolders(data));
+    ASSERT_TRUE(e2e::writeFile(data + L"user item.txt", "from this user's menu\r\n"));
+    ASSERT_TRUE(runsToTheEnd(entryCommandLine(verb(kRoots[0], 0), data + L"user item.txt", UserClasses)));
+    EXPECT_TRUE(backedUp(data, L"user item", L".txt", "from this user's menu\r\n"));
+
+    ASSERT_TRUE(move(PlaceContextMenu, 0, SwitchOff));
+    ASSERT_TRUE(move(PlaceContextMenu, 3, SwitchOff));
+    SetDlgItemTextW(page, IDC_REG_RESULT, L"");   // so that the line of this run is awaited
+    ASSERT_TRUE(execute(kSuccess));
+    expected[PlaceContextMenu][0] = L"OK|";
+    expected[PlaceContextMenu][3] = L"OK|";
+    EXPECT_TRUE(labelsAre(expected));
+    for (const wchar_t* root : kRoots)
+        for (int row = 0; row < kCommandCount; ++row) EXPECT_FALSE(keyExists(verb(root, row), UserClasses)) << row;
+
+    // A failure of this user's own run has the helper's details, and no hint at the box.
+    ASSERT_TRUE(DeleteFileW(programOf(4).c_str()));
+    ASSERT_TRUE(move(PlaceContextMenu, 4, SwitchOn));
+    ASSERT_TRUE(execute(kError));
+    EXPECT_EQ(L"*|NG", label(PlaceContextMenu, 4, OffSide) + L"|" + label(PlaceContextMenu, 4, OnSide));
+    driver::clickNow(GetDlgItem(page, statusLabelId(PlaceContextMenu, 4, OnSide)));
+    EXPECT_EQ(L"CD:2005 Tazu program does not exist. *0x00000002:", resultLine().substr(0, 49));
+    EXPECT_EQ(std::wstring::npos, resultLine().find(L"Turn on")) << utf8(resultLine());
+
+    EXPECT_EQ("<missing>", readBytes(folder.path + L"TazuUAC_started.txt")) << "TazuUAC was started";
+    EXPECT_FALSE(helperRuns());
+}
+
+TEST_F(RegistrationPageTest, MarksAndNoteFollowTheBoxWhichOkSaves)
+{
+    // Registered before the window opens: row 2 for every user, row 1 for this user only.
+    for (const wchar_t* root : kRoots) {
+        ASSERT_TRUE(writeLegacyEntry(root, kBaseNames[2], programOf(2), MachineClasses));
+        ASSERT_TRUE(writeLegacyEntry(root, kBaseNames[1], programOf(1), UserClasses));
+    }
+    auto machineMarks = nothingRegistered();
+    machineMarks[PlaceContextMenu][2] = L"|*";
+    auto userMarks = nothingRegistered();
+    userMarks[PlaceContextMenu][1] = L"|*";
+
+    // OK checks the destination: one that exists.
+    ASSERT_TRUE(settings({{L"Lang", L"en"}, {L"Path", folder.root}}));
+    ASSERT_TRUE(open());
+    EXPECT_FALSE(driver::isChecked(page, IDC_REG_USER_MENU)) << "off by default";
+    EXPECT_TRUE(labelsAre(machineMarks));
+    EXPECT_EQ(kUserEntriesStay, driver::controlText(page, IDC_REG_SCOPE_NOTE));
+    ASSERT_TRUE(move(PlaceContextMenu, 4, SwitchOn));
+    EXPECT_TRUE(shieldShown());
+
+    // Each turn of the box reads the marks of the place it names; the shield needs the machine.
+    struct Turn {
+        const char* name;
+        bool userMenu;
+        const std::vector<std::vector<std::wstring>>* marks;
+        const wchar_t* note;
+    };
+    const Turn turns[] = {
+        {"this user", true, &userMarks, kMachineEntriesStay},
+        {"the machine", false, &machineMarks, kUserEntriesStay},
+        {"this user again", true, &userMarks, kMachineEntriesStay},
+    };
+    for (const Turn& turn : turns) {
+        SCOPED_TRACE(turn.name);
+        driver::clickNow(GetDlgItem(page, IDC_REG_USER_MENU));
+        ASSERT_EQ(turn.userMenu, driver::isChecked(page, IDC_REG_USER_MENU));
+        EXPECT_TRUE(labelsAre(*turn.marks));
+        EXPECT_EQ(turn.note, driver::controlText(page, IDC_REG_SCOPE_NOTE));
+        EXPECT_EQ(!turn.userMenu, shieldShown());
+    }
+
+    ASSERT_TRUE(driver::chooseComboItem(window.main, IDC_MAIN_LANGUAGE, 0));
+    EXPECT_EQ(L"コンテキストメニューをこのユーザーのみに登録(管理者権限不要)(&U)",
+              driver::controlText(page, IDC_REG_USER_MENU));
+    EXPECT_EQ(L"全ユーザー用に登録済みの項目は、このチェックを外して解除するまで残ります。",
+              driver::controlText(page, IDC_REG_SCOPE_NOTE));
+
+    // OK keeps the box; the next window opens with it and reads the entries of its place.
+    for (bool userMenu : {true, false}) {
+        SCOPED_TRACE(userMenu ? "saved on" : "saved off");
+        ASSERT_TRUE(driver::setChecked(page, IDC_REG_USER_MENU, userMenu));
+        ASSERT_TRUE(driver::pressButton(window.main, IDOK));
+        ASSERT_TRUE(driver::waitForExit(program, 10000));
+        EXPECT_EQ(userMenu ? L"1" : L"0", savedSetting(L"UserMenu"));
+        driver::stop(&program);
+        ASSERT_TRUE(open());
+        EXPECT_EQ(userMenu, driver::isChecked(page, IDC_REG_USER_MENU));
+        EXPECT_TRUE(labelsAre(userMenu ? userMarks : machineMarks));
+    }
 }
 
 }  // namespace

@@ -94,6 +94,13 @@ TEST_F(SettingWindowTest, LanguageSwitchRelabelsEveryControlAndKeepsTheChoices)
                 choices.push_back(addStringChoiceText(choice, language));
             EXPECT_EQ(driver::comboItems(GetDlgItem(window.backup, id)), choices);
         }
+        // The number of backups to keep stands right after its label, the words right after it.
+        RECT label = rectOf(window.backup, IDC_BACKUP_KEEP_LABEL), field = rectOf(window.backup, IDC_BACKUP_KEEP);
+        RECT words = rectOf(window.backup, IDC_BACKUP_KEEP_UNIT), group = rectOf(window.backup, IDC_BACKUP_KEEP_GROUP);
+        EXPECT_LE(label.right, field.left);
+        EXPECT_LT(field.left - label.right, 12);
+        EXPECT_LE(field.right, words.left);
+        EXPECT_LE(words.right, group.right);
         EXPECT_EQ(driver::comboSelection(GetDlgItem(window.backup, IDC_BACKUP_ADD_BEF)), AddDate);
         EXPECT_EQ(driver::comboSelection(GetDlgItem(window.backup, IDC_BACKUP_ADD_AFT)), AddSerial);
         // The window's own captions stay as they are.
@@ -132,6 +139,8 @@ TEST_F(SettingWindowTest, NewUserSavesWithOkAndTheNextBackupUsesTheSettings)
     ASSERT_TRUE(driver::setControlText(window.backup, IDC_BACKUP_PREFIX_AFT2, L"v"));
     ASSERT_TRUE(driver::setChecked(window.backup, IDC_BACKUP_OPEN_DIR, false));
     ASSERT_TRUE(driver::setChecked(window.registration, IDC_REG_AUTO_CLOSE, true));
+    EXPECT_EQ(driver::controlText(window.backup, IDC_BACKUP_KEEP), L"0");
+    ASSERT_TRUE(driver::setControlText(window.backup, IDC_BACKUP_KEEP, L"3"));
     ASSERT_TRUE(driver::pressButton(window.main, IDOK));
     ASSERT_TRUE(endsWith(*window.program, 0, 10000));
 
@@ -141,7 +150,8 @@ TEST_F(SettingWindowTest, NewUserSavesWithOkAndTheNextBackupUsesTheSettings)
                                           L"Path=" + destination + L"\\", L"PathHis1=" + destination + L"\\"};
     for (int slot = 2; slot <= 10; ++slot) expected.push_back(L"PathHis" + std::to_wstring(slot) + L"=");
     for (const wchar_t* line : {L"SelDir=0", L"OpenDir=0", L"PrefixBef1=", L"AddStringsBef=0", L"PrefixBef2=",
-                                L"PrefixAft1=-", L"AddStringsAft=4", L"PrefixAft2=v", L"ZeroSuppress=3"})
+                                L"PrefixAft1=-", L"AddStringsAft=4", L"PrefixAft2=v", L"ZeroSuppress=3",
+                                L"UserMenu=0", L"KeepBackups=3"})
         expected.push_back(line);
     EXPECT_EQ(lines, expected);
     EXPECT_TRUE(isFolder(destination));
@@ -182,7 +192,7 @@ TEST_F(SettingWindowTest, RestoresTheCopyBesideTheProgramsAndSavesWithoutDebug)
 
     std::vector<std::wstring> lines;
     ASSERT_TRUE(savedLines(iniPath(), &lines));
-    ASSERT_EQ(lines.size(), 25u);
+    ASSERT_EQ(lines.size(), 26u);
     EXPECT_EQ(lines[1], L"Tab=1");
     EXPECT_EQ(lines[5], L"Path=");
     // An empty destination takes the history's first place; the old entries move down.
@@ -193,11 +203,13 @@ TEST_F(SettingWindowTest, RestoresTheCopyBesideTheProgramsAndSavesWithoutDebug)
 
 TEST_F(SettingWindowTest, RefusedValuesKeepTheWindowOpenWithTheirMessage)
 {
-    ASSERT_TRUE(settings({{L"Tab", L"1"}, {L"Path", sandbox.data}, {L"AddStringsBef", L"2"}, {L"AddStringsAft", L"0"}}));
+    ASSERT_TRUE(settings({{L"Tab", L"1"}, {L"Path", sandbox.data}, {L"AddStringsBef", L"2"}, {L"AddStringsAft", L"0"},
+                          {L"KeepBackups", L"5"}}));
     std::string before;
     ASSERT_TRUE(readFile(iniPath(), &before));
     SettingWindow window;
     ASSERT_TRUE(open(&window));
+    EXPECT_EQ(driver::controlText(window.backup, IDC_BACKUP_KEEP), L"5");
     // Values read from the file pass the start unchanged and are refused at OK.
     ASSERT_TRUE(driver::pressButton(window.main, IDOK));
     EXPECT_TRUE(refused(window, L"In the add strings to be given,Please be sure to combine Date with Serial number.\n"));
@@ -217,6 +229,12 @@ TEST_F(SettingWindowTest, RefusedValuesKeepTheWindowOpenWithTheirMessage)
     EXPECT_TRUE(refused(window, L"Characters that can not be used in the prefix(After file name) are included.\n\nNG : : \n\na:b"));
     // The field keeps what the user typed; nothing was saved.
     EXPECT_EQ(driver::controlText(window.backup, IDC_BACKUP_PREFIX_AFT1), L"a:b");
+    ASSERT_TRUE(driver::setControlText(window.backup, IDC_BACKUP_PREFIX_AFT1, L"_"));
+    // Pasted past the field's three digits, a number of backups out of range.
+    ASSERT_TRUE(driver::setControlText(window.backup, IDC_BACKUP_KEEP, L"1000"));
+    ASSERT_TRUE(driver::pressButton(window.main, IDOK));
+    EXPECT_TRUE(refused(window, L"The number of backups to keep must be a number from 0 to 999.\n(0: keep every backup)\n"));
+    EXPECT_EQ(driver::controlText(window.backup, IDC_BACKUP_KEEP), L"1000");
     // Escape does nothing in the settings window.
     driver::key(GetDlgItem(window.main, IDC_MAIN_LANGUAGE), VK_ESCAPE);
     Sleep(300);

@@ -46,6 +46,19 @@ bool startsWithNoCase(const std::wstring& text, const std::wstring& start)
                                 static_cast<int>(start.size()), TRUE) == CSTR_EQUAL;
 }
 
+// The predefined key and the path below it that a view reads.
+HKEY baseOf(ClassesView view)
+{
+    if (view == MachineClasses) return HKEY_LOCAL_MACHINE;
+    if (view == UserClasses) return HKEY_CURRENT_USER;
+    return HKEY_CLASSES_ROOT;
+}
+
+std::wstring pathIn(ClassesView view, const std::wstring& path)
+{
+    return view == ClassesRoot ? path : L"Software\\Classes\\" + path;
+}
+
 }  // namespace
 
 std::string utf8(const std::wstring& text)
@@ -61,19 +74,19 @@ std::string utf8(const std::wstring& text)
 
 // ---- Registry ----
 
-bool keyExists(const std::wstring& path)
+bool keyExists(const std::wstring& path, ClassesView view)
 {
     HKEY key;
-    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+    if (RegOpenKeyExW(baseOf(view), pathIn(view, path).c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
     RegCloseKey(key);
     return true;
 }
 
-std::map<std::wstring, RegistryValue> keyValues(const std::wstring& path)
+std::map<std::wstring, RegistryValue> keyValues(const std::wstring& path, ClassesView view)
 {
     std::map<std::wstring, RegistryValue> values;
     HKEY key;
-    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return values;
+    if (RegOpenKeyExW(baseOf(view), pathIn(view, path).c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return values;
     for (DWORD index = 0;; ++index) {
         wchar_t name[512];
         DWORD nameChars = 512;
@@ -98,11 +111,11 @@ std::map<std::wstring, RegistryValue> keyValues(const std::wstring& path)
     return values;
 }
 
-std::vector<std::wstring> subkeyNames(const std::wstring& path)
+std::vector<std::wstring> subkeyNames(const std::wstring& path, ClassesView view)
 {
     std::vector<std::wstring> names;
     HKEY key;
-    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return names;
+    if (RegOpenKeyExW(baseOf(view), pathIn(view, path).c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return names;
     for (DWORD index = 0;; ++index) {
         wchar_t name[512];
         DWORD chars = 512;
@@ -114,17 +127,17 @@ std::vector<std::wstring> subkeyNames(const std::wstring& path)
     return names;
 }
 
-void deleteKeyTree(const std::wstring& path)
+void deleteKeyTree(const std::wstring& path, ClassesView view)
 {
-    RegDeleteTreeW(HKEY_CLASSES_ROOT, path.c_str());
-    RegDeleteKeyW(HKEY_CLASSES_ROOT, path.c_str());
+    RegDeleteTreeW(baseOf(view), pathIn(view, path).c_str());
+    RegDeleteKeyW(baseOf(view), pathIn(view, path).c_str());
 }
 
-bool writeDefaultText(const std::wstring& path, const std::wstring& text)
+bool writeDefaultText(const std::wstring& path, const std::wstring& text, ClassesView view)
 {
     HKEY key;
-    if (RegCreateKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
-        ERROR_SUCCESS)
+    if (RegCreateKeyExW(baseOf(view), pathIn(view, path).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                        nullptr) != ERROR_SUCCESS)
         return false;
     LONG result = RegSetValueExW(key, L"", 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
                                  static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
@@ -139,9 +152,9 @@ std::wstring verbKey(const wchar_t* root, const std::wstring& prefix, const std:
 
 ::testing::AssertionResult holdsEntry(const std::wstring& verbKeyPath, const std::wstring& caption,
                                       const std::wstring& programPath, bool separatorBefore,
-                                      bool separatorAfter)
+                                      bool separatorAfter, ClassesView view)
 {
-    if (!keyExists(verbKeyPath)) return ::testing::AssertionFailure() << "no key " << utf8(verbKeyPath);
+    if (!keyExists(verbKeyPath, view)) return ::testing::AssertionFailure() << "no key " << utf8(verbKeyPath);
     std::map<std::wstring, RegistryValue> expected;
     auto text = [](const std::wstring& value) {
         RegistryValue v;
@@ -190,23 +203,24 @@ std::wstring verbKey(const wchar_t* root, const std::wstring& prefix, const std:
             }
         }
     };
-    compare(expected, keyValues(verbKeyPath), L"");
-    std::vector<std::wstring> subkeys = subkeyNames(verbKeyPath);
+    compare(expected, keyValues(verbKeyPath, view), L"");
+    std::vector<std::wstring> subkeys = subkeyNames(verbKeyPath, view);
     if (subkeys != std::vector<std::wstring>{L"Command"}) {
         failure << " subkeys are not exactly \"Command\";";
         failed = true;
     }
     std::map<std::wstring, RegistryValue> command;
     command[L""] = text(L"\"" + programPath + L"\" \"%1\"");
-    compare(command, keyValues(verbKeyPath + L"\\Command"), L"Command ");
+    compare(command, keyValues(verbKeyPath + L"\\Command", view), L"Command ");
     return failed ? failure : ::testing::AssertionSuccess();
 }
 
-bool writeLegacyEntry(const wchar_t* root, const std::wstring& baseName, const std::wstring& programPath)
+bool writeLegacyEntry(const wchar_t* root, const std::wstring& baseName, const std::wstring& programPath,
+                      ClassesView view)
 {
     std::wstring verb = verbKey(root, L"", baseName);
-    return writeDefaultText(verb, baseName + L" (older version)") &&
-           writeDefaultText(verb + L"\\Command", L"\"" + programPath + L"\" \"%1\"");
+    return writeDefaultText(verb, baseName + L" (older version)", view) &&
+           writeDefaultText(verb + L"\\Command", L"\"" + programPath + L"\" \"%1\"", view);
 }
 
 // ---- Shortcuts ----
@@ -364,10 +378,12 @@ int stopProgramsIn(const ProgramFolder& folder)
         for (const wchar_t* base : kBaseNames) {
             for (const std::wstring& prefix : {folder.verbPrefix, std::wstring()}) {
                 std::wstring key = verbKey(root, prefix, base);
-                deleteKeyTree(key);
-                if (keyExists(key)) {
-                    failure << " key " << utf8(key) << ";";
-                    failed = true;
+                for (ClassesView view : {ClassesRoot, MachineClasses, UserClasses}) {
+                    deleteKeyTree(key, view);
+                    if (keyExists(key, view)) {
+                        failure << " key " << utf8(pathIn(view, key)) << ";";
+                        failed = true;
+                    }
                 }
             }
         }

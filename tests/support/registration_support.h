@@ -1,6 +1,6 @@
 // Support of the registration tests: a program folder of the test's own (so that its caption
 // suffix, verb-key prefix and program paths are its own in the shared Wine prefix), reading back
-// the registry under HKEY_CLASSES_ROOT, shortcut files made and read with the shell's own link
+// the registry under HKEY_CLASSES_ROOT and the machine's and the user's classes, shortcut files made and read with the shell's own link
 // object, and the removal of every key, shortcut and file a test made.
 #pragma once
 #include <windows.h>
@@ -15,7 +15,11 @@ namespace registration_test {
 
 std::string utf8(const std::wstring& text);
 
-// ---- Registry (HKEY_CLASSES_ROOT) ----
+// ---- Registry ----
+
+// Where a key path is read: HKEY_CLASSES_ROOT, or below "Software\Classes" of the machine
+// (HKEY_LOCAL_MACHINE) or of the user (HKEY_CURRENT_USER). Paths are given as under the root.
+enum ClassesView { ClassesRoot, MachineClasses, UserClasses };
 
 struct RegistryValue {
     DWORD type = REG_NONE;
@@ -24,13 +28,13 @@ struct RegistryValue {
     DWORD bytes = 0;       // stored size
 };
 
-bool keyExists(const std::wstring& path);
+bool keyExists(const std::wstring& path, ClassesView view = ClassesRoot);
 // Every value of a key by name ("" is the default value); empty when the key is missing.
-std::map<std::wstring, RegistryValue> keyValues(const std::wstring& path);
-std::vector<std::wstring> subkeyNames(const std::wstring& path);
-void deleteKeyTree(const std::wstring& path);
+std::map<std::wstring, RegistryValue> keyValues(const std::wstring& path, ClassesView view = ClassesRoot);
+std::vector<std::wstring> subkeyNames(const std::wstring& path, ClassesView view = ClassesRoot);
+void deleteKeyTree(const std::wstring& path, ClassesView view = ClassesRoot);
 // Writes a key with a default text value (creating it).
-bool writeDefaultText(const std::wstring& path, const std::wstring& text);
+bool writeDefaultText(const std::wstring& path, const std::wstring& text, ClassesView view = ClassesRoot);
 
 // The verb key under a root ("*\shell" or "Folder\shell") for a prefix and a base name.
 std::wstring verbKey(const wchar_t* root, const std::wstring& prefix, const std::wstring& baseName);
@@ -41,10 +45,11 @@ std::wstring verbKey(const wchar_t* root, const std::wstring& prefix, const std:
 // terminators and the value types; nothing else may be there.
 ::testing::AssertionResult holdsEntry(const std::wstring& verbKeyPath, const std::wstring& caption,
                                       const std::wstring& programPath, bool separatorBefore,
-                                      bool separatorAfter);
+                                      bool separatorAfter, ClassesView view = ClassesRoot);
 
 // A legacy entry as older versions wrote it (no prefix), for the program of a folder.
-bool writeLegacyEntry(const wchar_t* root, const std::wstring& baseName, const std::wstring& programPath);
+bool writeLegacyEntry(const wchar_t* root, const std::wstring& baseName, const std::wstring& programPath,
+                      ClassesView view = ClassesRoot);
 
 // ---- Shortcuts ----
 
@@ -96,7 +101,7 @@ struct ProgramFolder {
 int stopProgramsIn(const ProgramFolder& folder);
 
 // Removes the context-menu entries of the five commands (current and legacy variants, both
-// roots), the shortcuts in Send To and on the desktop that point into the folder, the settings
+// roots, the machine's and the user's classes), the shortcuts in Send To and on the desktop that point into the folder, the settings
 // folder of its folder key, and the folder itself, after ending the programs that still run
 // from it. Reports what it could not remove.
 ::testing::AssertionResult removeEverything(const ProgramFolder& folder);

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "command_table.h"
 #include "context_menu.h"
@@ -53,21 +54,21 @@ TEST_F(ContextMenuTest, RegistrationWritesTheEntryUnderBothRoots)
         const wchar_t* base = kBaseNames[c.row];
         SCOPED_TRACE(utf8(base));
         std::wstring caption = std::wstring(base) + L" caption" + folder.captionSuffix + L"(&1)";
-        ASSERT_EQ(0, registerProgramEntries(commandFileName(c.row), caption.c_str(), c.before, c.after));
+        ASSERT_EQ(0, registerProgramEntries(MenuForMachine, commandFileName(c.row), caption.c_str(), c.before, c.after));
         for (const wchar_t* root : kRoots)
             EXPECT_TRUE(holdsEntry(current(root, base), caption, program(base), c.before, c.after));
         EXPECT_FALSE(keyExists(verbKey(kFilesShellRoot, L"", base))) << "no legacy entry is ever made";
-        EXPECT_EQ(0, checkProgramEntries(commandFileName(c.row)));
+        EXPECT_EQ(0, checkProgramEntries(MenuForMachine, commandFileName(c.row)));
     }
     EXPECT_EQ(std::wstring(), g_errorTrail.text);
 }
 
 TEST_F(ContextMenuTest, ReRegistrationReplacesEveryValue)
 {
-    ASSERT_EQ(0, registerProgramEntries(L"TazuThere.exe", L"old(&1)", true, true));
+    ASSERT_EQ(0, registerProgramEntries(MenuForMachine, L"TazuThere.exe", L"old(&1)", true, true));
     std::wstring key = current(kFilesShellRoot, L"TazuThere");
     ASSERT_TRUE(writeDefaultText(key + L"\\Command", L"stale"));
-    ASSERT_EQ(0, registerProgramEntries(L"TazuThere.exe", L"new(&2)", false, false));
+    ASSERT_EQ(0, registerProgramEntries(MenuForMachine, L"TazuThere.exe", L"new(&2)", false, false));
     for (const wchar_t* root : kRoots)
         EXPECT_TRUE(holdsEntry(current(root, L"TazuThere"), L"new(&2)", program(L"TazuThere"), false, false));
 }
@@ -82,29 +83,29 @@ TEST_F(ContextMenuTest, LegacyEntriesCountAndGoAway)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         for (const wchar_t* root : kRoots) ASSERT_TRUE(writeLegacyEntry(root, L"TazuRename", program(L"TazuRename")));
-        EXPECT_EQ(0, checkProgramEntries(L"TazuRename.exe"));
+        EXPECT_EQ(0, checkProgramEntries(MenuForMachine, L"TazuRename.exe"));
         if (c.registerAfterwards) {
-            ASSERT_EQ(0, registerProgramEntries(L"TazuRename.exe", L"renamed(&1)", true, true));
+            ASSERT_EQ(0, registerProgramEntries(MenuForMachine, L"TazuRename.exe", L"renamed(&1)", true, true));
             for (const wchar_t* root : kRoots)
                 EXPECT_TRUE(holdsEntry(current(root, L"TazuRename"), L"renamed(&1)", program(L"TazuRename"), true, true));
-            ASSERT_EQ(0, removeProgramEntries(L"TazuRename.exe"));
+            ASSERT_EQ(0, removeProgramEntries(MenuForMachine, L"TazuRename.exe"));
         } else {
-            EXPECT_EQ(0, removeProgramEntries(L"TazuRename.exe"));
+            EXPECT_EQ(0, removeProgramEntries(MenuForMachine, L"TazuRename.exe"));
         }
         for (const wchar_t* root : kRoots) {
             EXPECT_FALSE(keyExists(verbKey(root, L"", L"TazuRename")));
             EXPECT_FALSE(keyExists(current(root, L"TazuRename")));
         }
-        EXPECT_EQ(4, checkProgramEntries(L"TazuRename.exe"));
+        EXPECT_EQ(4, checkProgramEntries(MenuForMachine, L"TazuRename.exe"));
     }
 }
 
 TEST_F(ContextMenuTest, NothingToRemoveGivesFour)
 {
-    EXPECT_EQ(4, checkProgramEntries(L"TazuHereZip.exe"));
+    EXPECT_EQ(4, checkProgramEntries(MenuForMachine, L"TazuHereZip.exe"));
     EXPECT_EQ(std::wstring(L"ID:UAC-CMCK1 CD:0x00000002\nID:UAC-CMP1 CD:0x00000000\n"), g_errorTrail.text);
     trailClear(&g_errorTrail);
-    EXPECT_EQ(4, removeProgramEntries(L"TazuHereZip.exe"));
+    EXPECT_EQ(4, removeProgramEntries(MenuForMachine, L"TazuHereZip.exe"));
     EXPECT_EQ(0u, g_errorTrail.keptNumber);
     EXPECT_EQ(std::wstring(L"ID:UAC-CMR1 CD:0x00000002\nID:UAC-CMP6 CD:0x00000000\n"
                            L"ID:UAC-CMR1 CD:0x00000002\nID:UAC-CMP7 CD:0x00000000\n"),
@@ -113,10 +114,10 @@ TEST_F(ContextMenuTest, NothingToRemoveGivesFour)
 
 TEST_F(ContextMenuTest, MissingProgramFailsBeforeAnyKeyIsTouched)
 {
-    ASSERT_EQ(0, registerProgramEntries(L"TazuHere.exe", L"kept", false, false));
+    ASSERT_EQ(0, registerProgramEntries(MenuForMachine, L"TazuHere.exe", L"kept", false, false));
     ASSERT_TRUE(DeleteFileW(program(L"TazuHere").c_str()));
     trailClear(&g_errorTrail);
-    EXPECT_EQ(-1, registerProgramEntries(L"TazuHere.exe", L"replaced", false, false));
+    EXPECT_EQ(-1, registerProgramEntries(MenuForMachine, L"TazuHere.exe", L"replaced", false, false));
     EXPECT_EQ(2005u, g_errorTrail.keptNumber);
     EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), g_errorTrail.keptCode);
     for (const wchar_t* root : kRoots)
@@ -125,17 +126,94 @@ TEST_F(ContextMenuTest, MissingProgramFailsBeforeAnyKeyIsTouched)
 
 TEST_F(ContextMenuTest, EntryWithAnotherSubkeyIsNotDeleted)
 {
-    ASSERT_EQ(0, registerProgramEntries(L"TazuHere.exe", L"entry", false, false));
+    ASSERT_EQ(0, registerProgramEntries(MenuForMachine, L"TazuHere.exe", L"entry", false, false));
     std::wstring key = current(kFoldersShellRoot, L"TazuHere");
     ASSERT_TRUE(writeDefaultText(key + L"\\Extra", L"someone else's"));
     trailClear(&g_errorTrail);
-    EXPECT_EQ(-1, removeProgramEntries(L"TazuHere.exe"));
+    EXPECT_EQ(-1, removeProgramEntries(MenuForMachine, L"TazuHere.exe"));
     EXPECT_FALSE(keyExists(current(kFilesShellRoot, L"TazuHere")));
     EXPECT_FALSE(keyExists(key + L"\\Command"));
     EXPECT_TRUE(keyExists(key + L"\\Extra")) << "only the entry's own keys are deleted";
     EXPECT_EQ(2030u, g_errorTrail.keptNumber);
     EXPECT_NE(nullptr, wcsstr(g_errorTrail.text, L"ID:UAC-CMP7")) << utf8(g_errorTrail.text);
     EXPECT_EQ(nullptr, wcsstr(g_errorTrail.text, L"ID:UAC-CMP6")) << utf8(g_errorTrail.text);
+}
+
+// What the check and the removal asked for when they opened keys. Wine enforces no access
+// lists, so the seam plays Windows for a user without administrator rights: the machine's
+// entries open for reading only.
+struct OpenRequest {
+    HKEY base;
+    std::wstring path;
+    REGSAM access;
+};
+std::vector<OpenRequest> g_opens;
+bool g_denyWriting = false;
+
+LONG recordOpen(HKEY base, const wchar_t* path, REGSAM access, HKEY* key)
+{
+    g_opens.push_back({base, path, access});
+    if (g_denyWriting && (access & ~KEY_READ) != 0) return ERROR_ACCESS_DENIED;
+    return RegOpenKeyExW(base, path, 0, access, key);
+}
+
+// Installs the recorder while it lives.
+struct RecordedOpens {
+    LONG (*saved)(HKEY, const wchar_t*, REGSAM, HKEY*);
+    explicit RecordedOpens(bool denyWriting) : saved(g_openRegistryKey)
+    {
+        g_opens.clear();
+        g_denyWriting = denyWriting;
+        g_openRegistryKey = recordOpen;
+    }
+    ~RecordedOpens() { g_openRegistryKey = saved; }
+};
+
+// Every open asked for the access, below "Software\Classes" of the scope's own key: the
+// machine's entries are not read through HKEY_CLASSES_ROOT, whose merged view on Windows shows
+// the user's entries too (Wine merges nothing, so only the seam can tell).
+::testing::AssertionResult everyOpenAsked(REGSAM access, size_t count, HKEY base = HKEY_LOCAL_MACHINE)
+{
+    if (g_opens.size() != count) return ::testing::AssertionFailure() << g_opens.size() << " opens, expected " << count;
+    for (const OpenRequest& open : g_opens) {
+        if (open.access != access)
+            return ::testing::AssertionFailure() << utf8(open.path) << " opened with access 0x" << std::hex << open.access;
+        if (open.base != base || open.path.rfind(L"Software\\Classes\\", 0) != 0)
+            return ::testing::AssertionFailure() << utf8(open.path) << " opened below another key";
+    }
+    return ::testing::AssertionSuccess();
+}
+
+TEST_F(ContextMenuTest, CheckOpensForReadingAndRemovalForChangingInTheScopesOwnClasses)
+{
+    ASSERT_EQ(0, registerProgramEntries(MenuForMachine, L"TazuHere.exe", L"entry", false, false));
+    ASSERT_TRUE(writeLegacyEntry(kFilesShellRoot, L"TazuThere", program(L"TazuThere")));
+    {
+        RecordedOpens opens(true);
+        setInstallation(folder.path.c_str(), CallerSetting);
+        // Both variants' command and verb keys under each root: the current entry and a legacy
+        // one count as registered, also where writing is refused.
+        EXPECT_EQ(0, checkProgramEntries(MenuForMachine, L"TazuHere.exe"));
+        EXPECT_TRUE(everyOpenAsked(KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS, 8));
+        g_opens.clear();
+        EXPECT_EQ(0, checkEntryUnder(MenuForMachine, kFilesShellRoot, L"TazuThere.exe"));
+        EXPECT_TRUE(everyOpenAsked(KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS, 4));
+
+        // Removal opens to delete: refused here, so it fails and deletes nothing.
+        g_opens.clear();
+        trailClear(&g_errorTrail);
+        EXPECT_EQ(-1, removeProgramEntries(MenuForMachine, L"TazuHere.exe"));
+        EXPECT_EQ(2030u, g_errorTrail.keptNumber);
+        EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), g_errorTrail.keptCode);
+        EXPECT_TRUE(everyOpenAsked(KEY_ALL_ACCESS, 8));
+    }
+    RecordedOpens opens(false);
+    EXPECT_EQ(0, removeProgramEntries(MenuForMachine, L"TazuHere.exe"));
+    EXPECT_TRUE(everyOpenAsked(KEY_ALL_ACCESS, 8));
+    for (const wchar_t* root : kRoots) EXPECT_FALSE(keyExists(current(root, L"TazuHere")));
+    g_opens.clear();
+    EXPECT_EQ(4, checkProgramEntries(MenuForUser, L"TazuHere.exe"));
+    EXPECT_TRUE(everyOpenAsked(KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS, 4, HKEY_CURRENT_USER));
 }
 
 class LongFolderContextMenuTest : public ContextMenuTest {
@@ -147,7 +225,7 @@ protected:
 TEST_F(LongFolderContextMenuTest, FolderNameTooLongForAVerbKey)
 {
     ASSERT_GE(wcslen(L"TazuHere") + folder.captionSuffix.size(), 64u);
-    EXPECT_EQ(-1, registerProgramEntries(L"TazuHere.exe", L"caption", true, true));
+    EXPECT_EQ(-1, registerProgramEntries(MenuForMachine, L"TazuHere.exe", L"caption", true, true));
     EXPECT_EQ(2010u, g_errorTrail.keptNumber);
     EXPECT_EQ(0u, g_errorTrail.keptCode);
     for (const wchar_t* root : kRoots) EXPECT_FALSE(keyExists(current(root, L"TazuHere")));

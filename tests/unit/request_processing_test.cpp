@@ -97,7 +97,7 @@ protected:
 
     void preRegister(int row)
     {
-        ASSERT_EQ(0, registerProgramEntries(commandFileName(row), L"registered before", false, false));
+        ASSERT_EQ(0, registerProgramEntries(MenuForMachine, commandFileName(row), L"registered before", false, false));
     }
 
     ProgramFolder folder;

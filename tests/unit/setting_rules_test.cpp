@@ -129,6 +129,45 @@ TEST(BackupSettingsCheck, EachFailureShowsItsMessageInBothLanguages)
     g_folderResult = 0;
 }
 
+TEST(BackupSettingsCheck, KeepBackupsFieldTakesZeroToNineHundredNinetyNine)
+{
+    struct Row { const wchar_t* text; int value; };
+    const Row rows[] = {
+        {L"0", 0}, {L"3", 3}, {L"007", 7}, {L" 12 ", 12}, {L"999", 999},
+        {L"", -1}, {L"1000", -1}, {L"-1", -1}, {L"3a", -1}, {L"1 2", -1}, {L"\xFF13", -1},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(utf8(row.text));
+        EXPECT_EQ(row.value, parseKeepBackups(row.text));
+    }
+
+    const std::wstring english = L"The number of backups to keep must be a number from 0 to 999.\n(0: keep every backup)\n";
+    const std::wstring japanese =
+        L"保持するバックアップの数は 0 から 999 までの数で指定してください。\n(0: すべてのバックアップを保持)\n";
+    struct Case { const char* name; int keep; int addStringsAft; std::wstring english; };
+    const Case cases[] = {
+        {"999 passes", 999, AddDateTime, L""},
+        {"1000", 1000, AddDateTime, english},
+        {"not a number", -1, AddDateTime, english},
+        {"checked after the combination", -1, AddNothing,
+         L"Select Date~ or Serial number from the pull-down to the string to give.\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::unique_ptr<SettingsRecord> record = passingRecord();
+        record->keepBackups = c.keep;
+        record->addStringsAft = c.addStringsAft;
+        wchar_t message[kCheckMessageChars];
+        EXPECT_EQ(c.english.empty() ? 0 : -1, checkBackupSettings(record.get(), UiEnglish, recordFolder, message, kCheckMessageChars));
+        EXPECT_EQ(c.english, std::wstring(message));
+    }
+    std::unique_ptr<SettingsRecord> record = passingRecord();
+    record->keepBackups = 1000;
+    wchar_t message[kCheckMessageChars];
+    EXPECT_EQ(-1, checkBackupSettings(record.get(), UiJapanese, recordFolder, message, kCheckMessageChars));
+    EXPECT_EQ(japanese, std::wstring(message));
+}
+
 TEST(BackupSettingsCheck, DestinationIsCreatedOnlyWhenGivenAndBeforeTheTextsAreChecked)
 {
     struct Row {

@@ -66,6 +66,7 @@ std::vector<std::wstring> keysInFile(const std::wstring& iniPath)
     if (r.addStringsAft != 1) wrong << " AddStringsAft";
     if (r.addStringsBef != 0) wrong << " AddStringsBef";
     if (r.zeroSuppress != 1) wrong << " ZeroSuppress";
+    if (r.userMenu != 0) wrong << " UserMenu";
     if (r.autoClose != 1) wrong << " AutoClose";
     if (r.startSetting != 0 || r.selDir != 0 || r.openDir != 0) wrong << " switches";
     if (r.prefixBef1[0] || r.prefixBef2[0] || r.prefixAft2[0]) wrong << " free texts";
@@ -224,6 +225,35 @@ TEST(SettingsRead, ZeroSuppressIsKeptWithinOneToNineteen)
     }
 }
 
+TEST(SettingsRead, UserMenuIsOnOnlyForOne)
+{
+    TempFolder temp;
+    struct Row { const wchar_t* value; int expected; };
+    const Row rows[] = {{L"1", 1}, {L"0", 0}, {L"2", 0}, {L"-1", 0}, {L"yes", 0}, {L"", 0}};
+    const std::wstring ini = temp / L"tazu.ini";
+    for (const Row& row : rows) {
+        SCOPED_TRACE(utf8(row.value));
+        ASSERT_TRUE(writeUtf16File(ini, std::wstring(L"[Env]\r\nUserMenu=") + row.value + L"\r\n"));
+        EXPECT_EQ(row.expected, readRecord(ini)->userMenu);
+    }
+}
+
+TEST(SettingsRead, KeepBackupsIsZeroUnlessOneToNineHundredNinetyNine)
+{
+    TempFolder temp;
+    struct Row { const wchar_t* value; int expected; };
+    // Anything unclear keeps every backup rather than removing some.
+    const Row rows[] = {{L"1", 1}, {L"3", 3}, {L"999", 999}, {L"0", 0}, {L"1000", 0}, {L"-2", 0}, {L"abc", 0}};
+    const std::wstring ini = temp / L"tazu.ini";
+    for (const Row& row : rows) {
+        SCOPED_TRACE(utf8(row.value));
+        ASSERT_TRUE(writeUtf16File(ini, std::wstring(L"[Env]\r\nKeepBackups=") + row.value + L"\r\n"));
+        EXPECT_EQ(row.expected, readRecord(ini)->keepBackups);
+    }
+    ASSERT_TRUE(writeUtf16File(ini, L"[Env]\r\nLang=en\r\n"));
+    EXPECT_EQ(0, readRecord(ini)->keepBackups);
+}
+
 TEST(SettingsRead, TextsAreCutToTheirLimits)
 {
     TempFolder temp;
@@ -251,6 +281,7 @@ TEST(SettingsWrite, FileIsUtf16WithKeysInOrder)
     r->addStringsBef = 4;
     r->addStringsAft = 2;
     r->zeroSuppress = 3;
+    r->keepBackups = 12;
     r->autoClose = 0;
     ASSERT_EQ(0, writeSettingsFile(ini.c_str(), r.get()));
 
@@ -259,7 +290,8 @@ TEST(SettingsWrite, FileIsUtf16WithKeysInOrder)
         L"Lang", L"StartSetting", L"AutoClose", L"Path", L"PathHis1", L"PathHis2", L"PathHis3",
         L"PathHis4", L"PathHis5", L"PathHis6", L"PathHis7", L"PathHis8", L"PathHis9",
         L"PathHis10", L"SelDir", L"OpenDir", L"PrefixBef1", L"AddStringsBef", L"PrefixBef2",
-        L"PrefixAft1", L"AddStringsAft", L"PrefixAft2", L"ZeroSuppress"};
+        L"PrefixAft1", L"AddStringsAft", L"PrefixAft2", L"ZeroSuppress", L"UserMenu"};
+        L"PrefixAft1", L"AddStringsAft", L"PrefixAft2", L"ZeroSuppress", L"KeepBackups"};
     EXPECT_EQ(expected, keysInFile(ini));
 
     // The platform's own reader sees every value, non-ASCII text included.
@@ -270,6 +302,7 @@ TEST(SettingsWrite, FileIsUtf16WithKeysInOrder)
     EXPECT_EQ(L"_", profileText(ini, L"PrefixAft1"));
     EXPECT_EQ(3u, GetPrivateProfileIntW(L"Env", L"ZeroSuppress", -1, ini.c_str()));
     EXPECT_EQ(0u, GetPrivateProfileIntW(L"Env", L"AutoClose", -1, ini.c_str()));
+    EXPECT_EQ(12u, GetPrivateProfileIntW(L"Env", L"KeepBackups", -1, ini.c_str()));
 
     auto back = readRecord(ini);
     EXPECT_STREQ(r->path, back->path);
@@ -278,12 +311,12 @@ TEST(SettingsWrite, FileIsUtf16WithKeysInOrder)
     EXPECT_EQ(UiEnglish, back->language);
 }
 
-TEST(SettingsWrite, WriteBackDropsTabAndDebugAndOldLines)
+TEST(SettingsWrite, WriteBackDropsTabAndDebugAndOldLinesButKeepsUserMenu)
 {
     TempFolder temp;
     const std::wstring ini = temp / L"tazu.ini";
     ASSERT_TRUE(writeUtf16File(ini, L"[Env]\r\nTab=2\r\nLang=en\r\nDebug=1\r\nStray=1\r\n"
-                                    L"PrefixAft1=-\r\n[Other]\r\nX=1\r\n"));
+                                    L"PrefixAft1=-\r\nUserMenu=1\r\n[Other]\r\nX=1\r\n"));
     auto r = readRecord(ini);
     EXPECT_EQ(2, r->tab);
     EXPECT_EQ(1, r->debug);
@@ -297,6 +330,7 @@ TEST(SettingsWrite, WriteBackDropsTabAndDebugAndOldLines)
     EXPECT_EQ(std::wstring::npos, text.find(L"[Other]")) << utf8(text);
     EXPECT_EQ(L"-", profileText(ini, L"PrefixAft1"));
     EXPECT_EQ(L"en", profileText(ini, L"Lang"));
+    EXPECT_EQ(L"1", profileText(ini, L"UserMenu"));
 }
 
 TEST(SettingsWrite, UncreatableFileIsReported)

@@ -205,7 +205,7 @@ TEST_F(PlaceDispatchTest, EachPlaceGoesItsOwnWay)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         trailClear(&g_errorTrail);
-        EXPECT_EQ(c.result, dispatchPlaceOperation(c.place, c.file, L"caption", c.operation));
+        EXPECT_EQ(c.result, dispatchPlaceOperation(c.place, c.file, L"caption", c.operation, MenuForMachine));
         std::wstring trail = g_errorTrail.text;
         if (!c.lastRecord) {
             EXPECT_EQ(std::wstring(), trail);
@@ -216,7 +216,7 @@ TEST_F(PlaceDispatchTest, EachPlaceGoesItsOwnWay)
         EXPECT_EQ(0u, trail.find(c.lastRecord, last) - last) << utf8(trail);
     }
     trailClear(&g_errorTrail);
-    dispatchPlaceOperation(PlaceContextMenu, L"TazuHere.exe", L"caption", OperationCheck);
+    dispatchPlaceOperation(PlaceContextMenu, L"TazuHere.exe", L"caption", OperationCheck, MenuForMachine);
     EXPECT_EQ(std::wstring(L"ID:CMC1 CD:0x00000002\nID:CMP1 CD:0x00000000\nID:RRP2 CD:0x00000000\n"),
               g_errorTrail.text);
     EXPECT_TRUE(shortcutsInto(sendTo, folder.path).empty());
