@@ -192,7 +192,7 @@ TEST_F(SettingWindowTest, RestoresTheCopyBesideTheProgramsAndSavesWithoutDebug)
 
     std::vector<std::wstring> lines;
     ASSERT_TRUE(savedLines(iniPath(), &lines));
-    ASSERT_EQ(lines.size(), 26u);
+    ASSERT_EQ(lines.size(), 27u);
     EXPECT_EQ(lines[1], L"Tab=1");
     EXPECT_EQ(lines[5], L"Path=");
     // An empty destination takes the history's first place; the old entries move down.

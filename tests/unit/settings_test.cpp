@@ -290,8 +290,8 @@ TEST(SettingsWrite, FileIsUtf16WithKeysInOrder)
         L"Lang", L"StartSetting", L"AutoClose", L"Path", L"PathHis1", L"PathHis2", L"PathHis3",
         L"PathHis4", L"PathHis5", L"PathHis6", L"PathHis7", L"PathHis8", L"PathHis9",
         L"PathHis10", L"SelDir", L"OpenDir", L"PrefixBef1", L"AddStringsBef", L"PrefixBef2",
-        L"PrefixAft1", L"AddStringsAft", L"PrefixAft2", L"ZeroSuppress", L"UserMenu"};
-        L"PrefixAft1", L"AddStringsAft", L"PrefixAft2", L"ZeroSuppress", L"KeepBackups"};
+        L"PrefixAft1", L"AddStringsAft", L"PrefixAft2", L"ZeroSuppress", L"UserMenu",
+        L"KeepBackups"};
     EXPECT_EQ(expected, keysInFile(ini));
 
     // The platform's own reader sees every value, non-ASCII text included.
