@@ -69,6 +69,22 @@ std::wstring g_checkFolder;   // Z:\... of the outside readers' folder
     return ::testing::AssertionSuccess();
 }
 
+// The first window of an emulated TazuSetting may take longer than the end-to-end helpers wait
+// for it on a busy machine: wait here for any settings window of the process (0: of any
+// process) within the emulation's bound, then let the helpers find its pages.
+bool settingWindowShown(DWORD processId)
+{
+    return driver::waitUntil([&] {
+        for (HWND top = FindWindowW(L"#32770", kSettingTitle); top;
+             top = FindWindowExW(nullptr, top, L"#32770", kSettingTitle)) {
+            DWORD owner = 0;
+            GetWindowThreadProcessId(top, &owner);
+            if (processId == 0 || owner == processId) return true;
+        }
+        return false;
+    }, kWindowMs, 50);
+}
+
 // Bytes that deflate cannot shrink much.
 std::string noise(size_t size)
 {
@@ -258,8 +274,11 @@ class SettingSmoke : public SettingTest {};
 
 TEST_F(SettingSmoke, SwitchesToEnglishAndOkWritesTheSettingsAndTheCopy)
 {
+    driver::Program* program = nullptr;
+    ASSERT_TRUE(start(L"", &program));
+    ASSERT_TRUE(settingWindowShown(program->id));
     SettingWindow window;
-    ASSERT_TRUE(open(&window));
+    ASSERT_TRUE(attach(&window, program));
     ASSERT_TRUE(driver::chooseComboItem(window.main, IDC_MAIN_LANGUAGE, 1));
     struct Page {
         HWND window;
@@ -307,6 +326,7 @@ TEST_F(SettingSmoke, OkWithoutSavingRunsTheWaitingBackupWithTheUnsavedSettings)
     driver::Program* command = nullptr;
     ASSERT_TRUE(runCommand(L"TazuHere.exe", inQuotes(item), &command));
     SettingWindow window;
+    ASSERT_TRUE(settingWindowShown(0));
     ASSERT_TRUE(attachStarted(&window));
     ASSERT_TRUE(driver::setControlText(window.backup, IDC_BACKUP_PREFIX_AFT1, L"-changed-"));
     ASSERT_TRUE(driver::pressButton(window.main, IDC_MAIN_OK_NO_SAVE));
@@ -361,6 +381,7 @@ protected:
         if (!driver::start(folder.path + L"TazuSetting.exe", L"", &program))
             return ::testing::AssertionFailure() << "cannot start TazuSetting (error " << GetLastError() << ")";
         SettingWindow window;
+        if (!settingWindowShown(program.id)) return ::testing::AssertionFailure() << "no settings window";
         auto found = findSettingWindow(&program, &window);
         if (!found) return found;
         for (int place : {PlaceSendTo, PlaceContextMenu}) {
