@@ -31,7 +31,7 @@ fi
 started=$(date +%s)
 apt_wait=(-o DPkg::Lock::Timeout=900)
 host_missing=()
-for tool in debootstrap:debootstrap Xvfb:xvfb; do
+for tool in debootstrap:debootstrap Xvfb:xvfb python3:python3; do
   command -v "${tool%%:*}" >/dev/null || host_missing+=("${tool#*:}")
 done
 if [ ${#host_missing[@]} -gt 0 ]; then
