@@ -23,6 +23,10 @@ import tempfile
 import zipfile
 import zlib
 
+# The packer's own reader of the build's cache (the tools' paths, the version).
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts"))
+from package_release import cache_value  # noqa: E402
+
 PROGRAMS = ["TazuHere.exe", "TazuHereZip.exe", "TazuRename.exe", "TazuThere.exe",
             "TazuThereZip.exe", "TazuSetting.exe", "TazuUAC.exe", "7-zip32.dll"]
 
@@ -33,15 +37,6 @@ def check(condition, what):
     if not condition:
         failures.append(what)
         print("FAILED:", what)
-
-
-def cache_value(build_dir, name):
-    with open(os.path.join(build_dir, "CMakeCache.txt"), encoding="utf-8") as cache:
-        for line in cache:
-            match = re.match(name + r":\w+=(.+)$", line.rstrip("\n"))
-            if match:
-                return match.group(1)
-    sys.exit(f"no {name} in the build's cache")
 
 
 def pack(source_dir, build_dir, out_dir, environment=None, expect_success=True):
