@@ -2,7 +2,6 @@
 // debug log.
 #include "errors.h"
 
-#include <stdarg.h>
 #include <stdlib.h>
 #include <wchar.h>
 
@@ -14,17 +13,6 @@ namespace {
 
 constexpr LANGID kEnglishLangId = 0x409;
 constexpr LANGID kUserDefaultLangId = 0x400;
-
-// Formats into a fixed buffer and always terminates it (cut text stays cut).
-void formatInto(wchar_t* out, size_t capacity, const wchar_t* format, ...)
-{
-    if (capacity == 0) return;
-    va_list args;
-    va_start(args, format);
-    _vsnwprintf(out, capacity - 1, format, args);
-    va_end(args);
-    out[capacity - 1] = L'\0';
-}
 
 struct OwnCodeText {
     DWORD code;

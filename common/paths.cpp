@@ -2,6 +2,8 @@
 #include "paths.h"
 
 #include <windows.h>
+#include <stdarg.h>
+#include <stdio.h>
 #include <wchar.h>
 
 int copyText(wchar_t* out, size_t capacity, const wchar_t* text)
@@ -12,6 +14,22 @@ int copyText(wchar_t* out, size_t capacity, const wchar_t* text)
     if (kept) wmemcpy(out, text, kept);
     out[kept] = L'\0';
     return kept == length ? 0 : -1;
+}
+
+int formatInto(wchar_t* out, size_t capacity, const wchar_t* format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    va_list measure;
+    va_copy(measure, args);
+    int length = _vscwprintf(format, measure);
+    va_end(measure);
+    if (capacity) {
+        _vsnwprintf(out, capacity - 1, format, args);
+        out[capacity - 1] = L'\0';
+    }
+    va_end(args);
+    return length;
 }
 
 int addTrailingBackslash(wchar_t* path, size_t capacity)

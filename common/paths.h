@@ -47,3 +47,7 @@ int runningProgramFolder(wchar_t* out, size_t capacity);
 
 // Copies text into a fixed buffer, cutting it to fit. Returns 0, or -1 when it was cut.
 int copyText(wchar_t* out, size_t capacity, const wchar_t* text);
+
+// Formats into a fixed buffer and always terminates it (cut text stays cut). Returns the length
+// of the whole text, also when the buffer cuts it.
+int formatInto(wchar_t* out, size_t capacity, const wchar_t* format, ...);

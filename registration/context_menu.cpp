@@ -2,7 +2,6 @@
 // command, and their check, registration and removal.
 #include "context_menu.h"
 
-#include <stdarg.h>
 #include <stdio.h>
 #include <wchar.h>
 
@@ -103,23 +102,6 @@ struct VariantPaths {
     wchar_t verb[kRegistryPathChars];
     wchar_t command[kRegistryPathChars];
 };
-
-int formatInto(wchar_t* out, size_t capacity, const wchar_t* format, ...)
-{
-    va_list args;
-    va_start(args, format);
-    // The whole length, also when the buffer cuts the text.
-    va_list measure;
-    va_copy(measure, args);
-    int length = _vscwprintf(format, measure);
-    va_end(measure);
-    if (capacity) {
-        _vsnwprintf(out, capacity - 1, format, args);
-        out[capacity - 1] = L'\0';
-    }
-    va_end(args);
-    return length;
-}
 
 // Returns the length of the verb key path below the root ("%s\%s%s"), which the limits count.
 int composeVariant(MenuScope scope, const wchar_t* root, const wchar_t* prefix, const wchar_t* fileName,

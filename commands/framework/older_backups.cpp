@@ -51,8 +51,7 @@ bool recycleBinTurnedOff(const wchar_t* root)
     const wchar_t* guid = wcschr(volume, L'{');
     if (!guid) return false;
     wchar_t key[MAX_PATH + 96];
-    _snwprintf(key, MAX_PATH + 95, L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\BitBucket\\Volume\\%s", guid);
-    key[MAX_PATH + 95] = L'\0';
+    formatInto(key, MAX_PATH + 96, L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\BitBucket\\Volume\\%s", guid);
     size_t length = wcslen(key);
     if (length && key[length - 1] == L'\\') key[length - 1] = L'\0';
     return dwordValueIsOne(HKEY_CURRENT_USER, key, L"NukeOnDelete");
@@ -66,21 +65,17 @@ void report(const wchar_t* itemName, const CleanupReport* done)
     const size_t noteChars = sizeof note / sizeof note[0];
     const size_t sentenceChars = sizeof sentence / sizeof sentence[0];
     if (done->moved > 0) {
-        _snwprintf(note, noteChars - 1, pickText(kOlderMovedNote, language), done->moved);
-        note[noteChars - 1] = L'\0';
-        _snwprintf(sentence, sentenceChars - 1, pickText(kOlderMovedSentence, language), itemName, done->moved);
-        sentence[sentenceChars - 1] = L'\0';
+        formatInto(note, noteChars, pickText(kOlderMovedNote, language), done->moved);
+        formatInto(sentence, sentenceChars, pickText(kOlderMovedSentence, language), itemName, done->moved);
         noteCleanup(note, sentence);
     }
     if (done->outcome == CleanupNoRecycleBin) {
         wchar_t root[MAX_PATH] = L"";
         if (!GetVolumePathNameW(g_run.destinationFolder, root, MAX_PATH)) copyText(root, MAX_PATH, g_run.destinationFolder);
-        _snwprintf(sentence, sentenceChars - 1, pickText(kOlderKeptNoBinSentence, language), itemName, root);
-        sentence[sentenceChars - 1] = L'\0';
+        formatInto(sentence, sentenceChars, pickText(kOlderKeptNoBinSentence, language), itemName, root);
         noteCleanup(pickText(kOlderKeptNote, language), sentence);
     } else if (done->outcome == CleanupStopped) {
-        _snwprintf(sentence, sentenceChars - 1, pickText(kOlderStoppedSentence, language), itemName, done->stayed);
-        sentence[sentenceChars - 1] = L'\0';
+        formatInto(sentence, sentenceChars, pickText(kOlderStoppedSentence, language), itemName, done->stayed);
         noteCleanup(pickText(kOlderStoppedNote, language), sentence);
     }
 }
