@@ -8,7 +8,7 @@ vantrel_qemu="$vantrel_cache/qemu/usr/bin/qemu-i386"
 vantrel_state="$vantrel_cache/state"
 # Written last by win32-setup.sh; its text names the recipe, so a changed recipe rebuilds.
 vantrel_stamp="$vantrel_cache/complete"
-vantrel_recipe="vantrel-win32 runner 1: bookworm i386 minbase, trixie qemu-user, wine32, win32 prefix"
+vantrel_recipe="vantrel-win32 runner 2: bookworm i386 minbase, trixie qemu-user, wine32, win32 prefix without crash dialog"
 # The prefix inside the chroot; its own path there, not the machine's.
 vantrel_prefix=/opt/vantrel/prefix
 vantrel_binfmt_name=vantrel-i386

@@ -110,6 +110,9 @@ done
 # Xvfb runs no window manager: with Wine's window management on, every hidden or destroyed
 # window waits two seconds for a window manager that never answers.
 in_chroot wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
+# A program that crashes writes its backtrace and ends; Wine's crash dialog would wait for a
+# click that never comes and hold the whole run.
+in_chroot wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f </dev/null >/dev/null 2>&1
 stop_session
 
 echo "$vantrel_recipe" >"$vantrel_stamp"

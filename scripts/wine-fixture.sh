@@ -50,6 +50,9 @@ case "$action" in
     # Xvfb runs no window manager: with Wine's window management on, every hidden or destroyed
     # window waits two seconds for a window manager that never answers.
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
+    # A program that crashes writes its backtrace and ends; Wine's crash dialog would wait for a
+    # click that never comes and hold its test until the runner's time limit.
+    wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f </dev/null >/dev/null 2>&1
     echo "wine prefix $WINEPREFIX ready on display $DISPLAY"
     ;;
   stop)

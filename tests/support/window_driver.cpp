@@ -409,7 +409,8 @@ bool readMessageBox(HWND box, MessageBoxInfo* info)
     info->icon = IconUnknown;
     for (int attempt = 0; attempt < count * 2 && info->icon == IconUnknown; ++attempt) {
         const POINT& place = places[(seed + attempt) % count];
-        SetWindowPos(box, HWND_TOPMOST, place.x, place.y, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
+        // Posted, not sent: a box whose program stops answering cannot hold the test here.
+        SetWindowPos(box, HWND_TOPMOST, place.x, place.y, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE | SWP_ASYNCWINDOWPOS);
         Sleep(200);
         if (!uncovered(box)) continue;
         info->icon = iconOfBox(box);
