@@ -124,6 +124,11 @@ bool startHelper(HWND owner, const wchar_t* request, HANDLE* process)
     return called && reinterpret_cast<INT_PTR>(start.hInstApp) > 32;
 }
 
+bool helperHasEnded(HANDLE process)
+{
+    return process && WaitForSingleObject(process, 0) == WAIT_OBJECT_0;
+}
+
 }  // namespace
 
 void (*g_elevationPause)(DWORD milliseconds) = pauseBySleeping;
@@ -160,6 +165,13 @@ int runElevationHandoff(HWND owner, UiLanguage language, const int positions[kCo
     if (result->started) {
         readBlock(reply);
         for (int reread = 0; reply[0] == L'\0' && reread < kReplyRereads; ++reread) {
+            // A helper that has ended writes nothing more (as when it crashed, or found no block
+            // to answer in): one read after its end is the last, and the window answers again
+            // at once instead of after minutes.
+            if (helperHasEnded(process)) {
+                readBlock(reply);
+                break;
+            }
             g_elevationPause(kReplyPollMilliseconds);
             readBlock(reply);
         }

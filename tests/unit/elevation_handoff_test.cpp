@@ -1,6 +1,7 @@
 // TazuSetting's side of the elevation hand-off with stand-ins for TazuUAC: a helper that is not
 // there (as when the user declines the prompt), a helper that never replies (the wait ends
-// through the pause seam instead of after three minutes), and objects whose names are taken.
+// through the pause seam instead of after three minutes), one that ends without a reply (the
+// wait ends with it), and objects whose names are taken.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -136,6 +137,28 @@ TEST_F(ElevationHandoffTest, SilentHelperLeavesEveryCellAtNone)
     std::wstring finished = folder.path + L"TazuUAC_finished.txt";
     for (int i = 0; i < 100 && GetFileAttributesW(finished.c_str()) == INVALID_FILE_ATTRIBUTES; ++i) Sleep(100);
     EXPECT_EQ("signalled", registration_test::readBytes(finished));
+    EXPECT_TRUE(objectsAreGone());
+}
+
+TEST_F(ElevationHandoffTest, HelperThatEndsWithoutAReplyEndsTheWait)
+{
+    ASSERT_TRUE(registration_test::placeProgram(folder, L"VANTREL_TEST_BIN_DIR", L"registration_stand_in.exe",
+                                                L"TazuUAC.exe"));
+    ASSERT_TRUE(writeUtf16File(folder.path + L"TazuUAC_ends.txt", L""));
+    // Real pauses, short ones: the helper has time to end long before the reads run out.
+    g_elevationPause = [](DWORD) {
+        ++g_pauses;
+        Sleep(20);
+    };
+    const int positions[5] = {1, 1, 1, 1, 1};
+    ElevationHandoffResult result;
+    EXPECT_EQ(-1, runElevationHandoff(nullptr, UiEnglish, positions, &result));
+    EXPECT_TRUE(result.started);
+    EXPECT_FALSE(result.failed);
+    EXPECT_LT(g_pauses, kReplyRereads) << "the reads stop once the helper has ended";
+    EXPECT_EQ("0 1 1 1 1 1", registration_test::readBytes(g_standInRecord));
+    EXPECT_EQ("ended at once", registration_test::readBytes(folder.path + L"TazuUAC_finished.txt"));
+    for (int row = 0; row < 5; ++row) EXPECT_EQ(ResultNone, result.reply.results[row]);
     EXPECT_TRUE(objectsAreGone());
 }
 

@@ -2,7 +2,8 @@
 // those names into a test's program folder, it writes "<own name>_started.txt" beside itself
 // with its command-line arguments, and then, when the hand-off's reply-taken event exists,
 // waits for it as a TazuUAC that never replies would (up to 30 s) and writes
-// "<own name>_finished.txt" saying "signalled" or "not signalled".
+// "<own name>_finished.txt" saying "signalled" or "not signalled". With "<own name>_ends.txt"
+// beside it, it ends at once instead (finished: "ended at once"), as a helper that crashed would.
 #include <windows.h>
 #include <wchar.h>
 
@@ -10,16 +11,23 @@ namespace {
 
 const wchar_t kReplyTakenEventName[] = L"ZEVRALD_TAZU_EVENT_KEY_OK";
 
-void writeBeside(const wchar_t* suffix, const wchar_t* text)
+// "<own path without extension><suffix>"; false when the path does not fit.
+bool pathBeside(const wchar_t* suffix, wchar_t record[MAX_PATH + 32])
 {
     wchar_t path[MAX_PATH];
     DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) return;
+    if (length == 0 || length >= MAX_PATH) return false;
     wchar_t* dot = wcsrchr(path, L'.');
     if (dot) *dot = L'\0';
-    wchar_t record[MAX_PATH + 32];
     _snwprintf(record, MAX_PATH + 31, L"%s%s", path, suffix);
     record[MAX_PATH + 31] = L'\0';
+    return true;
+}
+
+void writeBeside(const wchar_t* suffix, const wchar_t* text)
+{
+    wchar_t record[MAX_PATH + 32];
+    if (!pathBeside(suffix, record)) return;
     // Written under a temporary name and moved, so a reader never sees half a record.
     wchar_t temp[MAX_PATH + 40];
     _snwprintf(temp, MAX_PATH + 39, L"%s.part", record);
@@ -42,7 +50,14 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR commandLine, int)
     // that the stand-in holds the event.
     HANDLE taken = OpenEventW(SYNCHRONIZE, FALSE, kReplyTakenEventName);
     writeBeside(L"_started.txt", commandLine ? commandLine : L"");
+    wchar_t endsAtOnce[MAX_PATH + 32];
+    bool ends = pathBeside(L"_ends.txt", endsAtOnce) && GetFileAttributesW(endsAtOnce) != INVALID_FILE_ATTRIBUTES;
     if (!taken) return 0;
+    if (ends) {
+        CloseHandle(taken);
+        writeBeside(L"_finished.txt", L"ended at once");
+        return 0;
+    }
     bool signalled = WaitForSingleObject(taken, 30000) == WAIT_OBJECT_0;
     CloseHandle(taken);
     writeBeside(L"_finished.txt", signalled ? L"signalled" : L"not signalled");
