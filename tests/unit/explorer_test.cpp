@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <set>
 #include <string>
 #include <vector>
@@ -106,12 +107,21 @@ bool isTopmost(HWND window)
     return (GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
 }
 
-// True when `upper` lies above `lower` in the z-order.
+BOOL CALLBACK listWindow(HWND window, LPARAM list)
+{
+    reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
+    return TRUE;
+}
+
+// True when `upper` lies above `lower` in the z-order. The order is taken from one snapshot of
+// the top-level windows, top first: a walk from window to window would stop short at a window
+// that another process destroys meanwhile.
 bool isAbove(HWND upper, HWND lower)
 {
-    for (HWND w = GetWindow(lower, GW_HWNDPREV); w; w = GetWindow(w, GW_HWNDPREV))
-        if (w == upper) return true;
-    return false;
+    std::vector<HWND> order;
+    EnumWindows(listWindow, reinterpret_cast<LPARAM>(&order));
+    auto upperAt = std::find(order.begin(), order.end(), upper);
+    return upperAt != order.end() && std::find(upperAt, order.end(), lower) != order.end();
 }
 
 TEST_F(ExplorerShow, NoWindowOfTheFolderStartsTheFileManagerAndWaitsForIt)
