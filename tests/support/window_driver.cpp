@@ -327,6 +327,15 @@ COLORREF pixel(HWND window, int x, int y)
 {
     POINT point = {x, y};
     ClientToScreen(window, &point);
+    // A window of a test running beside this one may lie over the point: raise the window's own
+    // top-level window (posted, so a program that does not answer cannot hold the test) and
+    // report no colour this time; callers read again until their time runs out.
+    HWND root = GetAncestor(window, GA_ROOT);
+    HWND hit = WindowFromPoint(point);
+    if (!hit || GetAncestor(hit, GA_ROOT) != root) {
+        SetWindowPos(root, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_ASYNCWINDOWPOS);
+        return CLR_INVALID;
+    }
     HDC screen = GetDC(nullptr);
     COLORREF colour = GetPixel(screen, point.x, point.y);
     ReleaseDC(nullptr, screen);
