@@ -22,7 +22,8 @@ endfunction()
 function(vantrel_add_gtest name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;DEPENDS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
-  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${VANTREL_TEST_BIN_DIR})
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${VANTREL_TEST_BIN_DIR}
+    CROSSCOMPILING_EMULATOR "${PROJECT_SOURCE_DIR}/scripts/wine-test.sh;${CMAKE_BINARY_DIR}")
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} vantrel_hang_watch GTest::gtest_main)
   # Test sources need no debug information of their own; it would only slow their build.
   target_compile_options(${name} PRIVATE -g0)
