@@ -8,13 +8,11 @@
 # stands as it ended, and a failing run always names its exit code.
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
-. "$here/wine-env.sh" "$1"
-shift
-program=$(basename "$1")
+program=$(basename "$2")
 output=$(mktemp)
 trap 'rm -f "$output"' EXIT
 for attempt in 1 2; do
-  wine "$@" 2>&1 | tee "$output"
+  "$here/wine-run.sh" "$@" 2>&1 | tee "$output"
   status=${PIPESTATUS[0]}
   if [ "$status" -eq 0 ] || [ -s "$output" ] || [ "$attempt" -eq 2 ]; then break; fi
   echo "wine-test: $program ended with exit code $status before printing anything;" \
