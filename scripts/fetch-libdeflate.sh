@@ -4,7 +4,8 @@
 # compiles it with the mingw compilers (archiver/CMakeLists.txt).
 # Usage: fetch-libdeflate.sh [ROOT]   (ROOT: the checkout, default the one holding this script)
 # Prints the source folder. Adds a deb-src entry for this machine's Debian release when there is
-# none (needs root, as setup.sh does).
+# none (needs root, as setup.sh does). VANTREL_LIBDEFLATE_VERSION asks for one version of the
+# source package (as a release's build record names it) instead of the newest of the release.
 set -eu
 root=$(cd "${1:-$(dirname "$0")/..}" && pwd)
 dest="$root/build/third_party"
@@ -42,7 +43,7 @@ mkdir -p "$dest"
 work=$(mktemp -d "$dest/fetch.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 # dpkg-source unpacks as the calling user; no build dependencies are needed (we build it ourselves).
-(cd "$work" && apt-get source -q --only-source libdeflate >&2)
+(cd "$work" && apt-get source -q --only-source "libdeflate${VANTREL_LIBDEFLATE_VERSION:+=$VANTREL_LIBDEFLATE_VERSION}" >&2)
 src=$(find "$work" -mindepth 1 -maxdepth 1 -type d -name 'libdeflate-*' | head -n 1)
 if [ -z "$src" ] || [ ! -f "$src/libdeflate.h" ]; then
   echo "fetch-libdeflate.sh: apt-get source gave no libdeflate source" >&2
