@@ -7,6 +7,7 @@
 #include <shlwapi.h>
 #include <wchar.h>
 
+#include "destination.h"
 #include "errors.h"
 #include "message_box.h"
 
@@ -226,7 +227,9 @@ int readSettingsFile(const wchar_t* iniPath, SettingsRecord* record)
     readText(ini, L"Lang", defaultLang, r.lang, kLangLimit);
     r.startSetting = readInt(ini, L"StartSetting", 0);
     readText(ini, L"Path", defaultPath, r.path, kTextSettingLimit);
-    addTrailingBackslash(r.path, kTextSettingLimit + 2);
+    // Trimmed before the backslash comes, here where every program reads it: " D:\Backup " must
+    // not become a folder whose name ends in a blank.
+    normaliseDestination(r.path, kTextSettingLimit + 2);
     r.autoClose = readInt(ini, L"AutoClose", 1);
     for (int i = 0; i < kHistoryCount; ++i) {
         wchar_t key[16];

@@ -195,6 +195,11 @@ TEST(SettingsRead, ValuesAreInterpreted)
         {L"Lang=de", UiJapanese, nullptr, 1},
         {L"Path=C:\\Backup", any, L"C:\\Backup\\", 1},
         {L"Path=C:\\Backup\\", any, L"C:\\Backup\\", 1},
+        // Blanks that the profile reader keeps (quoted), of both kinds, go before the backslash
+        // comes: never a folder whose name ends in a blank.
+        {L"Path=\" D:\\Backup \"", any, L"D:\\Backup\\", 1},
+        {L"Path=\"\x3000" L"D:\\Backup\x3000\"", any, L"D:\\Backup\\", 1},
+        {L"Path=\"  \"", any, L"", 1},
         {L"AutoClose=abc", any, nullptr, 0},
         {L"AutoClose=0", any, nullptr, 0},
     };
