@@ -215,19 +215,6 @@ int checkBackupSettings(SettingsRecord* record, UiLanguage language, Destination
     return 0;
 }
 
-int parseKeepBackups(const wchar_t* text)
-{
-    while (*text == L' ') ++text;
-    int value = 0;
-    int digits = 0;
-    for (; *text >= L'0' && *text <= L'9'; ++text, ++digits) {
-        value = value * 10 + (*text - L'0');
-        if (value > kMaxKeepBackups) return -1;
-    }
-    while (*text == L' ') ++text;
-    return digits > 0 && *text == L'\0' ? value : -1;
-}
-
 void updateDestinationHistory(wchar_t* path, size_t pathCapacity, wchar_t (*slots)[kHistoryLimit + 1])
 {
     normaliseDestination(path, pathCapacity);

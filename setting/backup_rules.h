@@ -37,16 +37,13 @@ constexpr size_t kCheckMessageChars = 1024;
 // messages A to E (checked with the choice before the name first, then the other way round).
 int addStringCombinationFault(int before, int after);
 
-// The text of the "keep the last backups" field: 0 to 999 (blanks around it allowed), else -1.
-int parseKeepBackups(const wchar_t* text);
-
 // Creates a missing destination folder with its parents; 0 when it is a folder afterwards.
 typedef int (*DestinationFolderMaker)(const wchar_t* folder);
 
 // Checks the collected values of the page in their fixed order: the destination (trimmed of
 // blanks at its ends, given its final backslash, then its length, a full path of usable
 // characters, created when missing), the four added texts (length, then characters), the
-// combination of the two choices, and the number of backups to keep (-1 from parseKeepBackups
+// combination of the two choices, and the number of backups to keep (-1 from keepBackupsOfText
 // is refused like any other value outside 0 to 999). Returns 0,
 // or -1 with the message of the first failure in `message`. On success record->path holds the
 // trimmed destination with its final backslash.

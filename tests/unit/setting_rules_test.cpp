@@ -136,16 +136,17 @@ TEST(BackupSettingsCheck, EachFailureShowsItsMessageInBothLanguages)
     g_folderResult = 0;
 }
 
-TEST(BackupSettingsCheck, KeepBackupsFieldTakesZeroToNineHundredNinetyNine)
+TEST(BackupSettingsCheck, KeepBackupsFieldTakesOneToThreeDigits)
 {
     struct Row { const wchar_t* text; int value; };
     const Row rows[] = {
-        {L"0", 0}, {L"3", 3}, {L"007", 7}, {L" 12 ", 12}, {L"999", 999},
-        {L"", -1}, {L"1000", -1}, {L"-1", -1}, {L"3a", -1}, {L"1 2", -1}, {L"\xFF13", -1},
+        {L"0", 0}, {L"3", 3}, {L"007", 7}, {L"999", 999},
+        {L" 12 ", -1}, {L"", -1}, {L"1000", -1}, {L"0001", -1}, {L"-1", -1}, {L"+1", -1}, {L"3a", -1},
+        {L"1 2", -1}, {L"\xFF13", -1},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(utf8(row.text));
-        EXPECT_EQ(row.value, parseKeepBackups(row.text));
+        EXPECT_EQ(row.value, keepBackupsOfText(row.text));
     }
 
     const std::wstring english = L"The number of backups to keep must be a number from 0 to 999.\n(0: keep every backup)\n";
