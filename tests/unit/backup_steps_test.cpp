@@ -92,6 +92,7 @@ protected:
     void TearDown() override
     {
         setBeforeOperationHook(nullptr);
+        setFinalPathCall(nullptr);
         setLocalTimeSource(nullptr);
         setCollisionSleep(nullptr);
         setMessageBoxSink(nullptr);
@@ -624,6 +625,18 @@ bool removeFolderLink(const std::wstring& link)
                           [&] { return GetFileAttributesW(link.c_str()) == INVALID_FILE_ATTRIBUTES; });
 }
 
+// A redirector that answers only for the name as opened.
+int g_openedNamesAsked;
+DWORD WINAPI openedNamesOnly(HANDLE file, LPWSTR path, DWORD capacity, DWORD flags)
+{
+    if ((flags & FILE_NAME_OPENED) == 0) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    ++g_openedNamesAsked;
+    return GetFinalPathNameByHandleW(file, path, capacity, flags);
+}
+
 // A link that leads into the item gives a destination whose path looks outside it: the paths
 // that the file system reaches decide, before anything is written.
 TEST_F(BackupSteps, ADestinationReachedThroughALinkIsRefusedUpFront)
@@ -669,26 +682,39 @@ TEST_F(BackupSteps, ADestinationReachedThroughALinkIsRefusedUpFront)
         {"archive directly inside", item + L"\\Backups\\", L"", OutputArchive, false},
         {"copy through a link that leads outside", outOfItem + L"\\", L"", OutputCopyOrRename, false},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.label);
-        g_messages.clear();
-        clearPerRunState();
-        s_operations = 0;
-        copyText(g_run.chosenFolder, kFolderChars, c.chosen.c_str());
-        copyText(g_settings.path, kTextSettingLimit + 2, c.path.c_str());
-        g_settings.selDir = 0;
-        BackupItem backup;
-        ASSERT_EQ(0, beginBackupItem(item.c_str(), &backup));
-        DestinationRule rule = c.chosen.empty() ? destinationInBackupFolder : destinationBesideItem;
-        int result = runBackupLoop(&backup, rule, c.output, countOperation);
-        if (c.refused) {
-            EXPECT_EQ(-1, result);
-            EXPECT_EQ(0, s_operations);
-            EXPECT_TRUE(refusedAsInsideTheItem(c.chosen.empty() ? c.path : c.chosen, item));
-        } else {
-            EXPECT_EQ(0, result);
-            EXPECT_EQ(1, s_operations);
-            EXPECT_TRUE(g_messages.empty());
+    // Some network redirectors refuse a normalized name: the name as opened decides then.
+    struct Redirector {
+        const char* label;
+        FinalPathCall call;
+    } redirectors[] = {{"normalized names", nullptr}, {"opened names only", openedNamesOnly}};
+    for (const Redirector& redirector : redirectors) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(redirector.label) + ": " + c.label);
+            setFinalPathCall(redirector.call);
+            g_openedNamesAsked = 0;
+            g_messages.clear();
+            clearPerRunState();
+            s_operations = 0;
+            copyText(g_run.chosenFolder, kFolderChars, c.chosen.c_str());
+            copyText(g_settings.path, kTextSettingLimit + 2, c.path.c_str());
+            g_settings.selDir = 0;
+            BackupItem backup;
+            ASSERT_EQ(0, beginBackupItem(item.c_str(), &backup));
+            DestinationRule rule = c.chosen.empty() ? destinationInBackupFolder : destinationBesideItem;
+            int result = runBackupLoop(&backup, rule, c.output, countOperation);
+            if (c.refused) {
+                EXPECT_EQ(-1, result);
+                EXPECT_EQ(0, s_operations);
+                EXPECT_TRUE(refusedAsInsideTheItem(c.chosen.empty() ? c.path : c.chosen, item));
+            } else {
+                EXPECT_EQ(0, result);
+                EXPECT_EQ(1, s_operations);
+                EXPECT_TRUE(g_messages.empty());
+            }
+            if (redirector.call && c.refused) {
+                EXPECT_GT(g_openedNamesAsked, 0);
+            }
+            setFinalPathCall(nullptr);
         }
     }
 }
