@@ -5,6 +5,7 @@
 
 #include "errors.h"
 #include "message_box.h"
+#include "token_elevation.h"
 
 namespace {
 
@@ -67,18 +68,6 @@ int processRegistrationRequest(const wchar_t* commandLine, bool elevated, Regist
 
 bool runsElevated()
 {
-    OSVERSIONINFOW version = {};
-    version.dwOSVersionInfoSize = sizeof version;
-    // Before the NT family's sixth version there is no elevation to ask about.
-    if (GetVersionExW(&version) &&
-        (version.dwPlatformId != VER_PLATFORM_WIN32_NT || version.dwMajorVersion <= 5))
-        return true;
-    HANDLE token = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return true;
-    TOKEN_ELEVATION elevation = {};
-    DWORD size = 0;
-    BOOL asked = GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size);
-    CloseHandle(token);
-    if (!asked) return true;
-    return elevation.TokenIsElevated != 0;
+    // Where the system cannot tell, there is no elevation that could be missing.
+    return tokenElevation() != 0;
 }

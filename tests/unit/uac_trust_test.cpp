@@ -8,6 +8,7 @@
 
 #include "registration_support.h"
 #include "setting_start.h"
+#include "token_elevation.h"
 #include "unit_support.h"
 #include "window_driver.h"
 
@@ -115,6 +116,27 @@ TEST_F(SettingStartTest, DesktopShellFirstAndTheDirectStartOnlyWithoutIt)
             EXPECT_EQ("", readBytes(record)) << "started without arguments";
         }
     }
+}
+
+// Entries for this user written with an elevated token may be another account's or be ones that
+// the desktop's own token does not see as its own: such a pair of tokens differs. Wine gives every
+// process an elevated token with a limited one linked to it, which stands for the desktop's.
+TEST(UserClasses, AnElevatedTokenBesideALimitedDesktopDiffers)
+{
+    HANDLE own = nullptr;
+    ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &own));
+    HANDLE limited = nullptr;
+    DWORD size = 0;
+    if (tokenElevation() != 1 || !GetTokenInformation(own, TokenLinkedToken, &limited, sizeof limited, &size)) {
+        CloseHandle(own);
+        GTEST_SKIP() << "this process has no elevated token with a limited one linked to it";
+    }
+    EXPECT_TRUE(userClassesDifferBetween(own, limited));
+    EXPECT_FALSE(userClassesDifferBetween(own, own));
+    EXPECT_FALSE(userClassesDifferBetween(limited, own)) << "the same account, not elevated";
+    EXPECT_FALSE(userClassesDifferBetween(limited, nullptr)) << "a token that cannot be asked";
+    CloseHandle(limited);
+    CloseHandle(own);
 }
 
 }  // namespace
