@@ -57,6 +57,10 @@ const wchar_t kEnMenuRegister[] = L"Failed to register the context menu(registry
 const wchar_t kJaMenuDelete[] = L"コンテキストメニュー(レジストリ)の削除に失敗しました。";
 const wchar_t kEnMenuDelete[] = L"Failed to delete the context menu(registry).";
 const wchar_t kEnMenuUpdate[] = L"Failed to update the context menu(registry).";
+const wchar_t kJaUnrestrictedSearch[] =
+    L"このWindowsではTazuUACのライブラリの読み込み先を制限できないため、何も変更していません。";
+const wchar_t kEnUnrestrictedSearch[] =
+    L"TazuUAC changed nothing: this Windows cannot keep it from loading libraries from its folder.";
 
 // The shared message table, grouped by text; sorted by number before the first lookup.
 const MessageEntry kMessageTable[] = {
@@ -109,6 +113,7 @@ const MessageEntry kMessageTable[] = {
     {2031, kJaMenuDelete, kEnMenuDelete},
     {2032, kJaMenuDelete, kEnMenuDelete},
     {2033, kJaMenuDelete, kEnMenuDelete},
+    {2040, kJaUnrestrictedSearch, kEnUnrestrictedSearch},
     {2050, kJaMenuUpdate, kEnMenuUpdate},
     {2053, kJaMenuUpdate, kEnMenuUpdate},
     {2056, kJaMenuUpdate, kEnMenuUpdate},
@@ -117,7 +122,8 @@ const MessageEntry kMessageTable[] = {
     {2063, kJaMenuUpdate, kEnMenuUpdate},
 };
 constexpr size_t kMessageCount = sizeof kMessageTable / sizeof kMessageTable[0];
-static_assert(kMessageCount == 55, "the message table has 55 entries");
+// The 55 entries of the first table and 2040, which later releases added.
+static_assert(kMessageCount == 56, "the message table has 56 entries");
 
 int compareEntries(const void* left, const void* right)
 {

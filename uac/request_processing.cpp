@@ -12,6 +12,8 @@ namespace {
 const FailurePoint kNotElevated = {L"UAC-MP1", 2000};
 // A command line that is not a request: nothing is changed and every row fails.
 const FailurePoint kRequestRefused = {L"UAC-MP4", 2050};
+// The library search could not be restricted: nothing is changed.
+const FailurePoint kSearchNotRestricted = {L"UAC-MP5", 2040};
 
 const BilingualText kNeedAdministratorText = {
     L"TaZUUACは管理者権限で起動してください。",
@@ -64,6 +66,22 @@ int processRegistrationRequest(const wchar_t* commandLine, bool elevated, Regist
     // The helper writes the machine's entries, for every user.
     carryOutMenuRequest(MenuForMachine, language, request.positions, reply);
     return 0;
+}
+
+void refuseWithoutRestrictedSearch(const wchar_t* commandLine, RegistrationReply* reply)
+{
+    *reply = RegistrationReply();
+    RegistrationRequest request;
+    if (parseRegistrationRequest(commandLine, &request) != 0) {
+        refuseRequest(reply);
+        return;
+    }
+    recordFailure(kSearchNotRestricted, 0);
+    for (int row = 0; row < kCommandCount; ++row) {
+        if (!requested(request.positions[row])) continue;
+        reply->results[row] = ResultFailure;
+        reply->numbers[row] = static_cast<int>(kSearchNotRestricted.number);
+    }
 }
 
 bool runsElevated()

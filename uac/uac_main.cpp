@@ -3,7 +3,8 @@
 // line, it does the work, writes the reply into TazuSetting's block and ends once TazuSetting
 // has read it; started with a request but without TazuSetting's block, it does the work and ends
 // at once. It shows no window: a notification icon marks that it is at work. Started
-// without a request, it starts TazuSetting instead.
+// without a request, it has the desktop's shell start TazuSetting instead. Where it cannot keep
+// libraries of its own folder from loading, it does nothing but say so in its reply.
 #include <windows.h>
 #include <shellapi.h>
 #include <string.h>
@@ -98,15 +99,32 @@ void startSetting()
     startSettingProgram(g_mainWindow, setting);
 }
 
+// Without the restricted search a library put beside the program would run with administrator
+// rights as soon as a window or the shell loads one by name: no window, no shell, no registry;
+// only the reply that says so, to a TazuSetting that waits for it.
+void answerWithoutWork(const wchar_t* commandLine)
+{
+    if (!commandLine || !commandLine[0] || !readerBlockExists()) return;
+    RegistrationReply reply;
+    refuseWithoutRestrictedSearch(commandLine, &reply);
+    trailClear(&g_errorTrail);
+    if (deliverRegistrationReply(reply) != ReplyWritten) return;
+    waitForReplyTaken(kReplyTakenBoundMilliseconds, kReplyTakenCheckMilliseconds);
+}
+
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int)
 {
     // Before anything can load a library: none may come from the program's folder.
-    restrictLibrarySearchToSystem();
+    const bool searchRestricted = restrictLibrarySearchToSystem() == 0;
     g_instance = instance;
     CreateMutexW(nullptr, TRUE, kMutexName);
     if (GetLastError() == ERROR_ALREADY_EXISTS) return kExitAnotherInstance;
+    if (!searchRestricted) {
+        answerWithoutWork(commandLine);
+        return 0;
+    }
 
     if (!registerProgramWindowClass(g_instance, kWindowClass, mainWindowProc, IDI_PROGRAM, IDM_MAIN_MENU)) {
         showMessage(MB_ICONERROR, kClassNotRegisteredText);

@@ -133,6 +133,8 @@ TEST(MessageTable, EveryNumberHasItsText)
          L"コンテキストメニュー(レジストリ)の登録に失敗しました。"},
         {{2031, 2032, 2033}, L"Failed to delete the context menu(registry).",
          L"コンテキストメニュー(レジストリ)の削除に失敗しました。"},
+        {{2040}, L"TazuUAC changed nothing: this Windows cannot keep it from loading libraries from its folder.",
+         L"このWindowsではTazuUACのライブラリの読み込み先を制限できないため、何も変更していません。"},
         {{2050, 2053, 2056, 2060, 2063}, L"Failed to update the context menu(registry).",
          L"コンテキストメニュー(レジストリ)の更新に失敗しました。"},
         {{0}, L"", L""},
