@@ -37,6 +37,7 @@ constexpr int kExitAnotherInstance = 1;
 
 HINSTANCE g_instance;
 HWND g_mainWindow;
+HANDLE g_instanceLock;
 bool g_elevated;
 
 void onDestroy(HWND window)
@@ -73,9 +74,14 @@ void prepareState()
     lookUpShellFolder(appData, kAppDataFolderId);
     locateSettingsIn(g_installation.programFolder, appData, &g_settingsLocation);
     g_settings.debug = 0;
-    if (pathExists(g_settingsLocation.iniPath))
+    g_settings.language = interfaceLanguage();
+    if (pathExists(g_settingsLocation.iniPath)) {
         g_settings.debug = static_cast<int>(
             GetPrivateProfileIntW(L"Env", L"Debug", 0, g_settingsLocation.iniPath));
+        // For the one message that TazuUAC may show on its own.
+        GetPrivateProfileStringW(L"Env", L"Lang", L"", g_settings.lang, kLangLimit + 1, g_settingsLocation.iniPath);
+        if (g_settings.lang[0]) g_settings.language = languageFromSetting(g_settings.lang);
+    }
 }
 
 void handleRequest(const wchar_t* commandLine)
@@ -96,7 +102,12 @@ void startSetting()
 {
     wchar_t setting[kPathChars];
     if (composeProgramPath(g_installation.programFolder, kSettingProgramFile, setting, kPathChars) != 0) return;
-    startSettingProgram(g_mainWindow, setting);
+    // Nothing here needs the lock any more; a message left open must not hold off the TazuUAC
+    // that the user's next registration starts, which looks for the lock's name.
+    ReleaseMutex(g_instanceLock);
+    CloseHandle(g_instanceLock);
+    g_instanceLock = nullptr;
+    startSettingProgram(setting, kDesktopShellBoundMs, g_settings.language);
 }
 
 // Without the restricted search a library put beside the program would run with administrator
@@ -119,7 +130,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int)
     // Before anything can load a library: none may come from the program's folder.
     const bool searchRestricted = restrictLibrarySearchToSystem() == 0;
     g_instance = instance;
-    CreateMutexW(nullptr, TRUE, kMutexName);
+    g_instanceLock = CreateMutexW(nullptr, TRUE, kMutexName);
     if (GetLastError() == ERROR_ALREADY_EXISTS) return kExitAnotherInstance;
     if (!searchRestricted) {
         answerWithoutWork(commandLine);
