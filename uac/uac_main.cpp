@@ -136,6 +136,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int)
         answerWithoutWork(commandLine);
         return 0;
     }
+    keepDebugLogInProgramFolder();
 
     if (!registerProgramWindowClass(g_instance, kWindowClass, mainWindowProc, IDI_PROGRAM, IDM_MAIN_MENU)) {
         showMessage(MB_ICONERROR, kClassNotRegisteredText);

@@ -91,6 +91,21 @@ protected:
         return ::testing::AssertionSuccess();
     }
 
+    // A key of TazuUAC's settings file ("tazu.ini" of the folder's settings folder).
+    ::testing::AssertionResult setting(const wchar_t* key, const wchar_t* value)
+    {
+        wchar_t appData[MAX_PATH] = L"";
+        if (FAILED(SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, appData)))
+            return ::testing::AssertionFailure() << "no application-data folder";
+        const std::wstring settings = std::wstring(appData) + L"\\zevrald\\tazu_" + folder.folderText + L"\\";
+        int made = SHCreateDirectoryExW(nullptr, settings.c_str(), nullptr);
+        if (made != ERROR_SUCCESS && made != ERROR_ALREADY_EXISTS)
+            return ::testing::AssertionFailure() << "cannot make " << utf8(settings);
+        if (!WritePrivateProfileStringW(L"Env", key, value, (settings + L"tazu.ini").c_str()))
+            return ::testing::AssertionFailure() << "cannot write tazu.ini";
+        return ::testing::AssertionSuccess();
+    }
+
     ProgramFolder folder;
     std::list<driver::Program> programs;
 };
@@ -272,6 +287,20 @@ TEST_F(RegistrationExchangeTest, WithoutTazuSettingTheHelperWorksAndEndsAtOnce)
     for (const wchar_t* root : kRoots) EXPECT_FALSE(keyExists(current(root, 0)));
 }
 
+// The elevated helper keeps its debug log in its own folder, where its image really lies: there
+// the log is written.
+TEST_F(RegistrationExchangeTest, TheHelpersDebugLogIsWrittenInItsOwnFolder)
+{
+    ASSERT_TRUE(setting(L"Debug", L"1"));
+    driver::Program* helper = nullptr;
+    ASSERT_TRUE(startHelper(L"0 9", &helper));
+    DWORD code = 99;
+    ASSERT_TRUE(driver::waitForExit(*helper, 20000, &code));
+    const std::string log = readBytes(folder.path + L"tazu_debug.log");
+    const std::string refused("I\0D\0:\0U\0A\0C\0-\0M\0P\0\x34\0", 20);   // "ID:UAC-MP4" in UTF-16LE
+    EXPECT_NE(std::string::npos, log.find(refused)) << "log: " << log.size() << " bytes";
+}
+
 // Started without a request, TazuUAC has only the desktop's shell start TazuSetting, which must
 // not run with administrator rights; Wine has no such shell, so the message in the language of
 // the settings asks the user to start it from its folder. The message does not hold the lock
@@ -279,11 +308,7 @@ TEST_F(RegistrationExchangeTest, WithoutTazuSettingTheHelperWorksAndEndsAtOnce)
 TEST_F(RegistrationExchangeTest, WithoutRequestTheUserIsAskedToStartTazuSetting)
 {
     ASSERT_TRUE(placeProgram(folder, L"VANTREL_TEST_BIN_DIR", L"registration_stand_in.exe", L"TazuSetting.exe"));
-    wchar_t appData[MAX_PATH] = L"";
-    ASSERT_TRUE(SUCCEEDED(SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, appData)));
-    const std::wstring settingsFolder = std::wstring(appData) + L"\\zevrald\\tazu_" + folder.folderText + L"\\";
-    ASSERT_EQ(0, SHCreateDirectoryExW(nullptr, settingsFolder.c_str(), nullptr));
-    ASSERT_TRUE(WritePrivateProfileStringW(L"Env", L"Lang", L"ja", (settingsFolder + L"tazu.ini").c_str()));
+    ASSERT_TRUE(setting(L"Lang", L"ja"));
 
     driver::Program* helper = nullptr;
     ASSERT_TRUE(startHelper(L"", &helper));
