@@ -1,4 +1,5 @@
-// The destination folder's text: its normal form and which texts may serve as a destination.
+// Which texts may serve as a destination folder (its trimmed form is read and checked with the
+// settings file and on the settings page).
 #include <gtest/gtest.h>
 
 #include <string>
@@ -7,30 +8,6 @@
 #include "unit_support.h"
 
 namespace {
-
-TEST(DestinationText, BlanksOfBothKindsGoBeforeTheBackslashComes)
-{
-    struct Row { const wchar_t* text; const wchar_t* normal; };
-    const Row rows[] = {
-        {L"D:\\Backup", L"D:\\Backup\\"},
-        {L" D:\\Backup ", L"D:\\Backup\\"},
-        {L"\x3000 D:\\My Backup\x3000", L"D:\\My Backup\\"},
-        {L"D:\\Backup\\ \x3000", L"D:\\Backup\\"},
-        {L" \x3000 ", L""},
-        {L"", L""},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(utf8(row.text));
-        wchar_t text[64];
-        wcscpy(text, row.text);
-        normaliseDestination(text, 64);
-        EXPECT_EQ(std::wstring(row.normal), text);
-    }
-    // No room for the backslash: the trimmed text stays as it is.
-    wchar_t full[5] = L" a:b";
-    normaliseDestination(full, 4);
-    EXPECT_EQ(std::wstring(L"a:b"), full);
-}
 
 TEST(DestinationText, OnlyFullPathsOfUsableCharactersServe)
 {
