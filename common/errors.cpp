@@ -2,6 +2,7 @@
 // debug log.
 #include "errors.h"
 
+#include <psapi.h>
 #include <stdlib.h>
 #include <wchar.h>
 
@@ -57,6 +58,10 @@ const wchar_t kEnMenuRegister[] = L"Failed to register the context menu(registry
 const wchar_t kJaMenuDelete[] = L"コンテキストメニュー(レジストリ)の削除に失敗しました。";
 const wchar_t kEnMenuDelete[] = L"Failed to delete the context menu(registry).";
 const wchar_t kEnMenuUpdate[] = L"Failed to update the context menu(registry).";
+const wchar_t kJaUnrestrictedSearch[] =
+    L"このWindowsではTazuUACのライブラリの読み込み先を制限できないため、何も変更していません。";
+const wchar_t kEnUnrestrictedSearch[] =
+    L"TazuUAC changed nothing: this Windows cannot keep it from loading libraries from its folder.";
 
 // The shared message table, grouped by text; sorted by number before the first lookup.
 const MessageEntry kMessageTable[] = {
@@ -109,6 +114,7 @@ const MessageEntry kMessageTable[] = {
     {2031, kJaMenuDelete, kEnMenuDelete},
     {2032, kJaMenuDelete, kEnMenuDelete},
     {2033, kJaMenuDelete, kEnMenuDelete},
+    {2040, kJaUnrestrictedSearch, kEnUnrestrictedSearch},
     {2050, kJaMenuUpdate, kEnMenuUpdate},
     {2053, kJaMenuUpdate, kEnMenuUpdate},
     {2056, kJaMenuUpdate, kEnMenuUpdate},
@@ -117,7 +123,8 @@ const MessageEntry kMessageTable[] = {
     {2063, kJaMenuUpdate, kEnMenuUpdate},
 };
 constexpr size_t kMessageCount = sizeof kMessageTable / sizeof kMessageTable[0];
-static_assert(kMessageCount == 55, "the message table has 55 entries");
+// The 55 entries of the first table and 2040, which later releases added.
+static_assert(kMessageCount == 56, "the message table has 56 entries");
 
 int compareEntries(const void* left, const void* right)
 {
@@ -235,6 +242,37 @@ BOOL(WINAPI* g_logFileInformation)(HANDLE file, LPBY_HANDLE_FILE_INFORMATION inf
 
 namespace {
 
+// The final folder of the running program's image while the log is kept there; empty with the
+// check on when it could not be had.
+constexpr size_t kFinalPathChars = 2 * kPathChars;
+bool g_logFolderChecked = false;
+wchar_t g_logFolder[kFinalPathChars];
+
+// The folder part of a final path, with its backslash; false when there is none.
+bool cutToFolder(wchar_t* path)
+{
+    wchar_t* last = wcsrchr(path, L'\\');
+    if (!last) return false;
+    last[1] = L'\0';
+    return true;
+}
+
+// The final folder of an open file: normalized, with the drive or share, in one form for all.
+bool finalFolderOf(HANDLE file, wchar_t* out, size_t capacity)
+{
+    DWORD length = GetFinalPathNameByHandleW(file, out, static_cast<DWORD>(capacity), FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    return length > 0 && length < capacity && cutToFolder(out);
+}
+
+// Whether an opened log lies in the program's own final folder (or the check is off).
+bool inTheKeptFolder(HANDLE log)
+{
+    if (!g_logFolderChecked) return true;
+    wchar_t folder[kFinalPathChars];
+    return g_logFolder[0] && finalFolderOf(log, folder, kFinalPathChars) &&
+           CompareStringOrdinal(folder, -1, g_logFolder, -1, TRUE) == CSTR_EQUAL;
+}
+
 // A file that is neither a link of any kind nor one of several names of the same file.
 bool isPlainFile(HANDLE file)
 {
@@ -245,6 +283,37 @@ bool isPlainFile(HANDLE file)
 }
 
 }  // namespace
+
+int keepDebugLogInProgramFolder()
+{
+    g_logFolderChecked = true;
+    g_logFolder[0] = L'\0';
+    // The file that the image was mapped from, by the name the system resolved when the program
+    // started: later changes to links in the folder's path do not change it.
+    wchar_t mapped[kFinalPathChars];
+    DWORD length = GetMappedFileNameW(GetCurrentProcess(), reinterpret_cast<void*>(GetModuleHandleW(nullptr)), mapped,
+                                      kFinalPathChars);
+    if (length == 0 || length >= kFinalPathChars) return -1;
+    // "\Device\HarddiskVolume2\..." opens below the global root; "\??\C:\..." is a plain path.
+    wchar_t image[kFinalPathChars];
+    if (wcsncmp(mapped, L"\\??\\", 4) == 0)
+        formatInto(image, kFinalPathChars, L"\\\\?\\%s", mapped + 4);
+    else
+        formatInto(image, kFinalPathChars, L"\\\\?\\GLOBALROOT%s", mapped);
+    HANDLE file = CreateFileW(image, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return -1;
+    bool found = finalFolderOf(file, g_logFolder, kFinalPathChars);
+    CloseHandle(file);
+    if (!found) g_logFolder[0] = L'\0';
+    return found ? 0 : -1;
+}
+
+void allowDebugLogAnywhere()
+{
+    g_logFolderChecked = false;
+    g_logFolder[0] = L'\0';
+}
 
 void appendDebugLog(const wchar_t* logPath, const wchar_t* text)
 {
@@ -258,11 +327,23 @@ void appendDebugLog(const wchar_t* logPath, const wchar_t* text)
     // opened file is looked at again, as something may have been put there in between.
     DWORD attributes = g_logPathAttributes(logPath);
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return;
-    HANDLE log = CreateFileW(logPath, FILE_APPEND_DATA | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                             nullptr, OPEN_ALWAYS,
-                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    // A program that checks the log's folder may have to remove what its open made elsewhere.
+    const DWORD access = FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | (g_logFolderChecked ? DELETE : 0);
+    HANDLE log = CreateFileW(logPath, access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                             OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (log == INVALID_HANDLE_VALUE) return;
+    const bool created = GetLastError() != ERROR_ALREADY_EXISTS;
     if (!isPlainFile(log)) {
+        CloseHandle(log);
+        return;
+    }
+    // A link earlier in the folder's path can lead the open elsewhere: what the open made there
+    // goes again, and nothing is written.
+    if (!inTheKeptFolder(log)) {
+        if (created) {
+            FILE_DISPOSITION_INFO gone = {TRUE};
+            SetFileInformationByHandle(log, FileDispositionInfo, &gone, sizeof gone);
+        }
         CloseHandle(log);
         return;
     }

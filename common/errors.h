@@ -42,6 +42,17 @@ void formatTrailFailure(const ErrorTrail* trail, UiLanguage language, wchar_t* o
 // that is a link (a reparse point) or a file with more than one name gets nothing written.
 void appendDebugLog(const wchar_t* logPath, const wchar_t* text);
 
+// An elevated program writes its debug log only into the folder where its own image really lies:
+// a link somewhere in the path of its folder, which the user may be able to change, must not lead
+// an elevated write elsewhere. Called at the start of such a program; from then on appendDebugLog
+// writes nothing to a log whose opened file lies in another folder (by final paths), and removes
+// the file again when that open created it. Returns 0, or -1 when the image's folder cannot be
+// had (no log is written then).
+int keepDebugLogInProgramFolder();
+
+// Ends that check (for tests).
+void allowDebugLogAnywhere();
+
 // The two looks of appendDebugLog at the log: its path before opening, the opened file after.
 // Replaceable for tests (defaults GetFileAttributesW and GetFileInformationByHandle), as Wine
 // shows no links as reparse points.

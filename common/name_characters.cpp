@@ -25,6 +25,13 @@ bool hasNamedEscape(wchar_t character)
     return character >= L'\a' && character <= L'\r';
 }
 
+bool allowedIn(const ForbiddenCharacter& entry, ForbiddenCharacterForm form)
+{
+    if (form == NamePartCharacters) return false;
+    if (form == PathBelowDriveCharacters && entry.character == L':') return false;
+    return entry.allowedInFolderPath;
+}
+
 // Appends a token and its blank when both fit with the terminator.
 void appendToken(const wchar_t* token, wchar_t* list, size_t capacity, size_t* used)
 {
@@ -45,7 +52,7 @@ int listForbiddenCharacters(const wchar_t* text, ForbiddenCharacterForm form, wc
     int found = 0;
     if (capacity > 0) list[0] = L'\0';
     for (const ForbiddenCharacter& entry : kForbidden) {
-        if (form == FolderPathCharacters && entry.allowedInFolderPath) continue;
+        if (allowedIn(entry, form)) continue;
         if (!wcschr(text, entry.character)) continue;
         ++found;
         appendToken(entry.token, list, capacity, &used);

@@ -8,6 +8,8 @@
 enum ForbiddenCharacterForm {
     NamePartCharacters,     // a part of a file name: no path separators, colons or wildcards
     FolderPathCharacters,   // a folder path: "\", "/" and ":" are allowed
+    PathBelowDriveCharacters,   // a path after its drive ("X:") or a share path: "\" and "/" are
+                                // allowed; a colon there would name a stream
 };
 
 // Room for the list of every forbidden character with its blank (9 tokens of 1 character, 7 of

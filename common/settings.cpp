@@ -7,6 +7,7 @@
 #include <shlwapi.h>
 #include <wchar.h>
 
+#include "destination.h"
 #include "errors.h"
 #include "message_box.h"
 
@@ -22,6 +23,8 @@ const wchar_t kTempIniName[] = L"tazu_tmp.ini";
 const wchar_t kBackupIniName[] = L"tazu_bk.ini";
 const wchar_t kDebugLogName[] = L"tazu_debug.log";
 const wchar_t kDefaultBackupFolder[] = L"My Backup\\";
+// Room for a longer text than a number of backups to keep, so that one is never cut into one.
+constexpr size_t kKeepBackupsTextChars = 8;
 
 const BilingualText kFolderMessage = {
     L"設定ファイルを格納するディレクトリを作成できませんでした。\n\n%s\n\n%s",
@@ -131,6 +134,17 @@ int normalKeepBackups(int value)
     return value >= 1 && value <= kMaxKeepBackups ? value : 0;
 }
 
+int keepBackupsOfText(const wchar_t* text)
+{
+    int value = 0;
+    size_t digits = 0;
+    for (; text[digits] >= L'0' && text[digits] <= L'9'; ++digits) {
+        if (digits == 3) return -1;
+        value = value * 10 + (text[digits] - L'0');
+    }
+    return digits > 0 && text[digits] == L'\0' ? value : -1;
+}
+
 void deriveFolderKey(const wchar_t* programFolder, wchar_t* folderKey, size_t keyCapacity,
                      wchar_t* derivedText, size_t derivedCapacity)
 {
@@ -226,7 +240,9 @@ int readSettingsFile(const wchar_t* iniPath, SettingsRecord* record)
     readText(ini, L"Lang", defaultLang, r.lang, kLangLimit);
     r.startSetting = readInt(ini, L"StartSetting", 0);
     readText(ini, L"Path", defaultPath, r.path, kTextSettingLimit);
-    addTrailingBackslash(r.path, kTextSettingLimit + 2);
+    // Trimmed before the backslash comes, here where every program reads it: " D:\Backup " must
+    // not become a folder whose name ends in a blank.
+    normaliseDestination(r.path, kTextSettingLimit + 2);
     r.autoClose = readInt(ini, L"AutoClose", 1);
     for (int i = 0; i < kHistoryCount; ++i) {
         wchar_t key[16];
@@ -244,7 +260,10 @@ int readSettingsFile(const wchar_t* iniPath, SettingsRecord* record)
     // Values outside 1 to 19 come only from a hand-edited file; every reader sees them clamped.
     r.zeroSuppress = clampZeroSuppress(readInt(ini, L"ZeroSuppress", 1));
     r.userMenu = readInt(ini, L"UserMenu", 0) == 1 ? 1 : 0;
-    r.keepBackups = normalKeepBackups(readInt(ini, L"KeepBackups", 0));
+    // Read as text: the profile's number reader takes "3x", "0x3" and 4294967299 as 3.
+    wchar_t keep[kKeepBackupsTextChars];
+    readText(ini, L"KeepBackups", L"0", keep, kKeepBackupsTextChars - 1);
+    r.keepBackups = normalKeepBackups(keepBackupsOfText(keep));
     // Kept for the settings program and the registration helper; never written back here.
     r.tab = readInt(ini, L"Tab", 0);
     r.debug = readInt(ini, L"Debug", 0);

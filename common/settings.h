@@ -98,6 +98,10 @@ int clampZeroSuppress(int value);
 // file) 0, so that an unclear value never removes a backup.
 int normalKeepBackups(int value);
 
+// The text of a number of backups to keep: one to three decimal digits give their value (0 to
+// 999); anything else, blanks, signs, other digits and trailing letters included, gives -1.
+int keepBackupsOfText(const wchar_t* text);
+
 // g_settings from "tazu.ini" (useTemp false) or "tazu_tmp.ini" (true). Returns 0.
 int loadSettings(bool useTemp);
 

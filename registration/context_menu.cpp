@@ -14,6 +14,7 @@ const wchar_t kFoldersShellRoot[] = L"Folder\\shell";
 // Where both scopes keep their classes. The machine's are named directly rather than through
 // HKEY_CLASSES_ROOT, whose merged view would show and change the user's entries too.
 const wchar_t kClassesPath[] = L"Software\\Classes\\";
+const wchar_t kMadeForEntriesValue[] = L"VantrelMadeForMenuEntries";
 
 namespace {
 
@@ -42,6 +43,8 @@ const FailurePoint kRemovalPoints[] = {
     {L"UAC-CMR4", 2032},
     {L"UAC-CMR5", 2033},
 };
+// The command key of an entry whose verb key stayed could not be put back.
+const FailurePoint kCommandNotRestored = {L"UAC-CMR6", 0};
 
 // Writing one entry, in the order of its steps.
 const FailurePoint kTooLong = {L"UAC-CMC1", 2010};
@@ -126,22 +129,104 @@ LONG probeKey(HKEY base, const wchar_t* path, REGSAM access)
     return code;
 }
 
-VariantRemovalCodes removeVariant(const VariantPaths& paths)
+// The command of an entry, kept while its key is deleted, so that it can be put back.
+struct KeptCommand {
+    DWORD type;
+    DWORD bytes;
+    BYTE data[kRegistryPathChars * sizeof(wchar_t)];
+};
+
+// Writes a removed command key again with its command (a command that could not be kept comes
+// back empty, which the next registration replaces).
+LONG restoreCommand(const VariantPaths& paths, const KeptCommand& kept)
 {
-    VariantRemovalCodes codes;
-    // The command key goes first: a key that still has subkeys cannot be deleted.
-    codes.commandOpen = probeKey(paths.base, paths.command, kChangeAccess);
-    codes.commandDelete = codes.commandOpen == ERROR_SUCCESS ? RegDeleteKeyW(paths.base, paths.command)
-                                                             : codes.commandOpen;
-    codes.verbOpen = probeKey(paths.base, paths.verb, kChangeAccess);
-    codes.verbDelete = codes.verbOpen == ERROR_SUCCESS ? RegDeleteKeyW(paths.base, paths.verb) : codes.verbOpen;
-    return codes;
+    HKEY key = nullptr;
+    LONG code = RegCreateKeyExW(paths.base, paths.command, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
+                                nullptr, &key, nullptr);
+    if (code != ERROR_SUCCESS) return code;
+    if (kept.type != REG_NONE) code = RegSetValueExW(key, L"", 0, kept.type, kept.data, kept.bytes);
+    closeKey(key);
+    return code;
 }
 
-bool allSucceeded(const VariantRemovalCodes& codes)
+// Removes one variant so that it is either gone or whole: nothing is deleted before both keys
+// have opened for the change, and a command key whose verb key then refuses to go comes back.
+// (A verb key with other subkeys than its command key keeps them and is not deleted.)
+VariantRemoval removeVariant(const VariantPaths& paths)
 {
-    return codes.commandOpen == ERROR_SUCCESS && codes.commandDelete == ERROR_SUCCESS &&
-           codes.verbOpen == ERROR_SUCCESS && codes.verbDelete == ERROR_SUCCESS;
+    VariantRemoval removal = {0, 0, ERROR_SUCCESS, ERROR_SUCCESS};
+    LONG code = probeKey(paths.base, paths.verb, kChangeAccess);
+    if (code == ERROR_FILE_NOT_FOUND) return {4, 0, code, ERROR_SUCCESS};
+    if (code != ERROR_SUCCESS) return {-1, 4, code, ERROR_SUCCESS};
+
+    HKEY command = nullptr;
+    code = openKey(paths.base, paths.command, kChangeAccess, &command);
+    if (code != ERROR_SUCCESS && code != ERROR_FILE_NOT_FOUND) return {-1, 2, code, ERROR_SUCCESS};
+    const bool hadCommand = code == ERROR_SUCCESS;
+    KeptCommand kept = {REG_NONE, sizeof(KeptCommand::data), {}};
+    if (hadCommand) {
+        if (RegQueryValueExW(command, L"", nullptr, &kept.type, kept.data, &kept.bytes) != ERROR_SUCCESS)
+            kept.type = REG_NONE;
+        closeKey(command);
+        code = RegDeleteKeyW(paths.base, paths.command);
+        if (code != ERROR_SUCCESS) return {-1, 3, code, ERROR_SUCCESS};
+    }
+    code = RegDeleteKeyW(paths.base, paths.verb);
+    if (code == ERROR_SUCCESS) return removal;
+    removal = {-1, 5, code, ERROR_SUCCESS};
+    if (hadCommand) removal.restoreCode = restoreCommand(paths, kept);
+    return removal;
+}
+
+// The parents of a root's verb keys below the classes, nearest first: "*\shell", then "*".
+void parentKeyPaths(const wchar_t* root, wchar_t (*paths)[kRegistryPathChars])
+{
+    formatInto(paths[0], kRegistryPathChars, L"%s%s", kClassesPath, root);
+    copyText(paths[1], kRegistryPathChars, paths[0]);
+    wchar_t* separator = wcsrchr(paths[1], L'\\');
+    if (separator) *separator = L'\0';
+}
+
+// Creates the parents of a root's verb keys where they are missing, marking each one it creates.
+void makeParentKeys(HKEY base, const wchar_t* root)
+{
+    wchar_t parents[2][kRegistryPathChars];
+    parentKeyPaths(root, parents);
+    for (int i = 1; i >= 0; --i) {
+        HKEY key = nullptr;
+        DWORD disposition = 0;
+        if (RegCreateKeyExW(base, parents[i], 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &key,
+                            &disposition) != ERROR_SUCCESS)
+            return;
+        if (disposition == REG_CREATED_NEW_KEY) writeOne(key, kMadeForEntriesValue);
+        closeKey(key);
+    }
+}
+
+// Whether a parent holds nothing but the mark of a registration that created it.
+bool holdsOnlyItsMark(HKEY base, const wchar_t* path)
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(base, path, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return false;
+    DWORD subkeys = 0, values = 0;
+    bool onlyMark = RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr,
+                                     nullptr, nullptr, nullptr) == ERROR_SUCCESS &&
+                    subkeys == 0 && values == 1 &&
+                    RegQueryValueExW(key, kMadeForEntriesValue, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+    closeKey(key);
+    return onlyMark;
+}
+
+// Takes away the parents of a root's verb keys that a registration created and that hold
+// nothing any more, nearest first.
+void removeEmptyParentKeys(HKEY base, const wchar_t* root)
+{
+    wchar_t parents[2][kRegistryPathChars];
+    parentKeyPaths(root, parents);
+    for (int i = 0; i < 2; ++i) {
+        if (!holdsOnlyItsMark(base, parents[i])) return;
+        if (RegDeleteKeyW(base, parents[i]) != ERROR_SUCCESS) return;
+    }
 }
 
 // Writes the entry of the installation's program under one root. Returns 0 or -1.
@@ -158,6 +243,7 @@ int createEntryUnder(MenuScope scope, const wchar_t* root, const wchar_t* fileNa
         return -1;
     }
 
+    makeParentKeys(paths.base, root);
     HKEY verb = nullptr;
     LONG code = RegCreateKeyExW(paths.base, paths.verb, 0, nullptr, REG_OPTION_NON_VOLATILE,
                                 KEY_ALL_ACCESS, nullptr, &verb, nullptr);
@@ -260,23 +346,14 @@ CheckVerdict judgeCheck(const CheckOpenCodes& codes, bool accessDeniedCounts)
     return {0, 0, ERROR_SUCCESS};
 }
 
-RemovalVerdict judgeRemoval(const VariantRemovalCodes& legacy, const VariantRemovalCodes& current,
-                            bool quiet)
+RemovalVerdict judgeRemoval(const VariantRemoval& legacy, const VariantRemoval& current, bool quiet)
 {
-    if (allSucceeded(legacy) || allSucceeded(current) || quiet) return {0, 0, ERROR_SUCCESS};
-    if (legacy.commandOpen == ERROR_FILE_NOT_FOUND) {
-        if (current.commandOpen == ERROR_FILE_NOT_FOUND && legacy.verbOpen == ERROR_FILE_NOT_FOUND &&
-            current.verbOpen == ERROR_FILE_NOT_FOUND)
-            return {4, 1, ERROR_FILE_NOT_FOUND};
-        return {-1, 2, current.commandOpen};
-    }
-    if (legacy.commandOpen != ERROR_SUCCESS || current.commandOpen != ERROR_SUCCESS)
-        return {-1, 2, current.commandOpen};
-    if (legacy.commandDelete != ERROR_SUCCESS || current.commandDelete != ERROR_SUCCESS)
-        return {-1, 3, current.commandDelete};
-    if (legacy.verbOpen != ERROR_SUCCESS || current.verbOpen != ERROR_SUCCESS)
-        return {-1, 4, current.verbOpen};
-    return {-1, 5, current.verbDelete};
+    if (quiet) return {0, 0, ERROR_SUCCESS};
+    // The step that stopped a removal and the system's code of that step, never another's.
+    if (current.result < 0) return {-1, current.failurePoint, current.code};
+    if (legacy.result < 0) return {-1, legacy.failurePoint, legacy.code};
+    if (legacy.result == 4 && current.result == 4) return {4, 1, ERROR_FILE_NOT_FOUND};
+    return {0, 0, ERROR_SUCCESS};
 }
 
 HKEY scopeBaseKey(MenuScope scope)
@@ -318,10 +395,14 @@ int removeEntryUnder(MenuScope scope, const wchar_t* root, const wchar_t* fileNa
     VariantPaths legacy, current;
     composeVariant(scope, root, L"", fileName, &legacy);
     composeVariant(scope, root, g_installation.verbKeyPrefix, fileName, &current);
-    VariantRemovalCodes legacyCodes = removeVariant(legacy);
-    VariantRemovalCodes currentCodes = removeVariant(current);
-    RemovalVerdict verdict = judgeRemoval(legacyCodes, currentCodes, quiet);
+    VariantRemoval legacyRemoval = removeVariant(legacy);
+    VariantRemoval currentRemoval = removeVariant(current);
+    RemovalVerdict verdict = judgeRemoval(legacyRemoval, currentRemoval, quiet);
     if (verdict.result != 0) recordFailure(kRemovalPoints[verdict.failurePoint - 1], static_cast<DWORD>(verdict.code));
+    const VariantRemoval* removals[2] = {&legacyRemoval, &currentRemoval};
+    for (const VariantRemoval* removal : removals)
+        if (!quiet && removal->restoreCode != ERROR_SUCCESS)
+            recordFailure(kCommandNotRestored, static_cast<DWORD>(removal->restoreCode));
     return verdict.result;
 }
 
@@ -358,5 +439,8 @@ int removeProgramEntries(MenuScope scope, const wchar_t* fileName)
     if (files != 0) recordFailure(kRemoveFilesFailed, 0);
     int folders = removeEntryUnder(scope, kFoldersShellRoot, fileName, false);
     if (folders != 0) recordFailure(kRemoveFoldersFailed, 0);
+    // Parents that a registration made for the entries go with the last of them.
+    removeEmptyParentKeys(scopeBaseKey(scope), kFilesShellRoot);
+    removeEmptyParentKeys(scopeBaseKey(scope), kFoldersShellRoot);
     return folders != 0 ? folders : files;
 }

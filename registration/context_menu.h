@@ -63,13 +63,15 @@ struct CheckVerdict {
 // TazuSetting (accessDeniedCounts), which checks without elevation.
 CheckVerdict judgeCheck(const CheckOpenCodes& codes, bool accessDeniedCounts);
 
-// The four calls of a removal of one variant: open and delete of its command key, open and
-// delete of its verb key.
-struct VariantRemovalCodes {
-    LONG commandOpen;
-    LONG commandDelete;
-    LONG verbOpen;
-    LONG verbDelete;
+// How the removal of one variant ended. A removal that stops part-way leaves the entry whole: the
+// verb key is opened first, and a command key already deleted is put back when its verb key
+// cannot be deleted.
+struct VariantRemoval {
+    int result;         // 0 removed, 4 not there, -1 stopped
+    int failurePoint;   // the step that stopped it, as recorded: 2 the command key would not
+                        // open, 3 nor be deleted, 4 the verb key would not open, 5 nor be deleted
+    LONG code;          // the system's code of that step
+    LONG restoreCode;   // of putting the command key back: ERROR_SUCCESS, or what failed
 };
 
 // A removal's outcome: its result and, for a non-zero result unless quiet, the point
@@ -80,12 +82,18 @@ struct RemovalVerdict {
     LONG code;
 };
 
-RemovalVerdict judgeRemoval(const VariantRemovalCodes& legacy, const VariantRemovalCodes& current,
-                            bool quiet);
+// Both variants removed or not there: 0, or 4 when neither was there; else -1 with the step and
+// code of the variant that stopped (the current one first). Quiet removals always give 0.
+RemovalVerdict judgeRemoval(const VariantRemoval& legacy, const VariantRemoval& current, bool quiet);
 
 // Opens an existing key (RegOpenKeyExW) for the check and the removal; replaceable for tests,
 // which see the access each asks for. A check asks only to query values and enumerate subkeys.
 extern LONG (*g_openRegistryKey)(HKEY base, const wchar_t* path, REGSAM access, HKEY* key);
+
+// Value that marks a parent key ("*", "*\shell", "Folder", "Folder\shell" below the classes) that
+// a registration created: the removal of the last entry takes such a parent away again once it
+// holds nothing but the mark. Parents that were there before are never marked.
+extern const wchar_t kMadeForEntriesValue[];
 
 // The predefined key of a scope and the path of its classes below it ("Software\Classes\").
 HKEY scopeBaseKey(MenuScope scope);
@@ -105,5 +113,6 @@ int registerProgramEntries(MenuScope scope, const wchar_t* fileName, const wchar
 // Removal under one root, recording its failures unless quiet. Returns 0, 4 or -1.
 int removeEntryUnder(MenuScope scope, const wchar_t* root, const wchar_t* fileName, bool quiet);
 
-// Removes both variants under both roots. Returns 0, 4 (registered under neither) or -1.
+// Removes both variants under both roots, then the parents that a registration created and
+// that are empty now. Returns 0, 4 (registered under neither) or -1.
 int removeProgramEntries(MenuScope scope, const wchar_t* fileName);

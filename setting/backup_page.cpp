@@ -253,7 +253,7 @@ void collectBackupPage(HWND page, SettingsRecord* record)
     record->zeroSuppress = selectedIndex(page, IDC_BACKUP_ZERO) + 1;
     wchar_t keep[16];
     GetDlgItemTextW(page, IDC_BACKUP_KEEP, keep, 16);
-    record->keepBackups = parseKeepBackups(keep);
+    record->keepBackups = keepBackupsOfText(keep);
 }
 
 void refillDestinationList(HWND page)

@@ -5,6 +5,7 @@
 #include <stdarg.h>
 #include <wchar.h>
 
+#include "destination.h"
 #include "name_characters.h"
 #include "paths.h"
 
@@ -111,15 +112,6 @@ int combinationFaultOf(int x, int y)
     }
 }
 
-void trimBlanks(wchar_t* text)
-{
-    size_t length = wcslen(text);
-    while (length && text[length - 1] == L' ') text[--length] = L'\0';
-    size_t start = 0;
-    while (text[start] == L' ') ++start;
-    if (start) wmemmove(text, text + start, length - start + 1);
-}
-
 bool sameFolder(const wchar_t* a, const wchar_t* b)
 {
     if (!a[0] || !b[0]) return false;
@@ -168,13 +160,24 @@ int checkBackupSettings(SettingsRecord* record, UiLanguage language, Destination
     copyText(path, kFieldChars + 2, record->path);
     // Blanks at the ends go before the backslash comes: "D:\Backup " would otherwise become a
     // folder whose name ends in a blank, and " D:\Backup" a relative path.
-    trimBlanks(path);
-    addTrailingBackslash(path, kFieldChars + 2);
+    normaliseDestination(path, kFieldChars + 2);
     size_t length = wcslen(path);
     if (length > kMaxTextLength) {
         formatMessage(message, capacity, language, kPathTooLong, static_cast<int>(length),
                       static_cast<int>(kMaxTextLength), path);
         return -1;
+    }
+    // A relative destination would name a folder of whatever folder a command runs in.
+    wchar_t unusable[kForbiddenListChars];
+    switch (destinationFault(path, unusable, kForbiddenListChars)) {
+    case DestinationNotFull:
+        formatMessage(message, capacity, language, kDestinationNotFullText, path);
+        return -1;
+    case DestinationCharacters:
+        formatMessage(message, capacity, language, kDestinationCharactersText, unusable, path);
+        return -1;
+    default:
+        break;
     }
     copyText(record->path, sizeof record->path / sizeof record->path[0], path);
     if (path[0] && makeFolder(path) != 0) {
@@ -212,25 +215,11 @@ int checkBackupSettings(SettingsRecord* record, UiLanguage language, Destination
     return 0;
 }
 
-int parseKeepBackups(const wchar_t* text)
-{
-    while (*text == L' ') ++text;
-    int value = 0;
-    int digits = 0;
-    for (; *text >= L'0' && *text <= L'9'; ++text, ++digits) {
-        value = value * 10 + (*text - L'0');
-        if (value > kMaxKeepBackups) return -1;
-    }
-    while (*text == L' ') ++text;
-    return digits > 0 && *text == L'\0' ? value : -1;
-}
-
 void updateDestinationHistory(wchar_t* path, size_t pathCapacity, wchar_t (*slots)[kHistoryLimit + 1])
 {
-    trimBlanks(path);
-    addTrailingBackslash(path, pathCapacity);
+    normaliseDestination(path, pathCapacity);
     for (int i = 0; i < kHistoryCount; ++i) {
-        trimBlanks(slots[i]);
+        trimDestinationBlanks(slots[i]);
         // A slot as long as a reader keeps has no room for the backslash; it stays as it is.
         addTrailingBackslash(slots[i], kHistoryLimit + 1);
     }

@@ -37,24 +37,22 @@ constexpr size_t kCheckMessageChars = 1024;
 // messages A to E (checked with the choice before the name first, then the other way round).
 int addStringCombinationFault(int before, int after);
 
-// The text of the "keep the last backups" field: 0 to 999 (blanks around it allowed), else -1.
-int parseKeepBackups(const wchar_t* text);
-
 // Creates a missing destination folder with its parents; 0 when it is a folder afterwards.
 typedef int (*DestinationFolderMaker)(const wchar_t* folder);
 
 // Checks the collected values of the page in their fixed order: the destination (trimmed of
-// blanks at its ends, given its final backslash, created when missing), the four added texts
-// (length, then characters), the combination of the two choices, and the number of backups to
-// keep (-1 from parseKeepBackups is refused like any other value outside 0 to 999). Returns 0,
+// blanks at its ends, given its final backslash, then its length, a full path of usable
+// characters, created when missing), the four added texts (length, then characters), the
+// combination of the two choices, and the number of backups to keep (-1 from keepBackupsOfText
+// is refused like any other value outside 0 to 999). Returns 0,
 // or -1 with the message of the first failure in `message`. On success record->path holds the
 // trimmed destination with its final backslash.
 int checkBackupSettings(SettingsRecord* record, UiLanguage language, DestinationFolderMaker makeFolder,
                         wchar_t* message, size_t capacity);
 
-// Puts the destination at the top of the history: both are trimmed of blanks at the ends and
-// given a final backslash, slots equal to the destination or to an earlier slot (ignoring case)
-// drop out, the others follow in their order, and the rest is emptied.
+// Puts the destination at the top of the history: both are trimmed of blanks (U+0020 and U+3000)
+// at the ends and given a final backslash, slots equal to the destination or to an earlier slot
+// (ignoring case) drop out, the others follow in their order, and the rest is emptied.
 void updateDestinationHistory(wchar_t* path, size_t pathCapacity,
                               wchar_t (*slots)[kHistoryLimit + 1]);
 

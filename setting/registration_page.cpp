@@ -13,6 +13,7 @@
 #include "setting_window.h"
 #include "settings.h"
 #include "shortcuts.h"
+#include "token_elevation.h"
 
 namespace {
 
@@ -38,6 +39,9 @@ bool g_shieldShown = false;
 HICON g_shieldIcon = nullptr;   // the system's shield, at the size of a small icon for the page's DPI
 ElevationHandoffResult g_handoff;
 bool g_otherScopeHasEntries = false;   // the scope that the box does not name holds entries
+// An elevated TazuSetting's own classes may be those of the account that elevated, which the
+// signed-in user's file manager never shows: the box stays off and cannot be ticked.
+bool g_userEntriesElsewhere = false;
 
 HWND switchOf(HWND page, int place, int row)
 {
@@ -107,7 +111,7 @@ void rowCaption(int row, wchar_t* caption)
 // The "for this user only" box: whose classes the context-menu column shows and changes.
 bool userMenuChosen(HWND page)
 {
-    return IsDlgButtonChecked(page, IDC_REG_USER_MENU) == BST_CHECKED;
+    return !g_userEntriesElsewhere && IsDlgButtonChecked(page, IDC_REG_USER_MENU) == BST_CHECKED;
 }
 
 MenuScope chosenMenuScope(HWND page)
@@ -120,7 +124,7 @@ MenuScope chosenMenuScope(HWND page)
 void renderScopeNote(HWND page)
 {
     SetDlgItemTextW(page, IDC_REG_SCOPE_NOTE,
-                    scopeNoteText(userMenuChosen(page), g_otherScopeHasEntries, g_settingLanguage));
+                    scopeNoteText(g_userEntriesElsewhere, userMenuChosen(page), g_otherScopeHasEntries, g_settingLanguage));
 }
 
 // Whether any command of this installation has an entry in a scope's classes.
@@ -271,7 +275,9 @@ void onInitDialog(HWND page)
         for (int row = 0; row < kCommandCount; ++row) setUpSwitch(switchOf(page, place, row));
     }
     // The box names the scope that the detection reads.
-    CheckDlgButton(page, IDC_REG_USER_MENU, g_settings.userMenu == 1 ? BST_CHECKED : BST_UNCHECKED);
+    g_userEntriesElsewhere = userClassesAreNotTheDesktops();
+    CheckDlgButton(page, IDC_REG_USER_MENU, g_settings.userMenu == 1 && !g_userEntriesElsewhere ? BST_CHECKED : BST_UNCHECKED);
+    EnableWindow(GetDlgItem(page, IDC_REG_USER_MENU), !g_userEntriesElsewhere);
     detectStates(page);
     for (auto& place : g_remembered)
         for (int& position : place) position = SwitchKeep;
@@ -380,7 +386,8 @@ void collectRegistrationPage(HWND page, int* startSetting, int* autoClose, int* 
 {
     *startSetting = IsDlgButtonChecked(page, IDC_REG_START_SETTING) == BST_CHECKED ? 1 : 0;
     *autoClose = IsDlgButtonChecked(page, IDC_REG_AUTO_CLOSE) == BST_CHECKED ? 1 : 0;
-    *userMenu = userMenuChosen(page) ? 1 : 0;
+    // An elevated run cannot change the choice, so it keeps the one saved.
+    *userMenu = g_userEntriesElsewhere ? (g_settings.userMenu == 1 ? 1 : 0) : (userMenuChosen(page) ? 1 : 0);
 }
 
 const int* rememberedContextMenuPositions()

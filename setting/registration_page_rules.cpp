@@ -33,6 +33,10 @@ const BilingualText kUserEntriesStay = {
     L"このユーザーのみに登録済みの項目は、このチェックを付けて解除するまで残ります。",
     L"Entries registered for this user only stay until removed with this box on.",
 };
+const BilingualText kElevatedNoUserEntries = {
+    L"管理者として実行中のため、このユーザーのみの登録はここではできません。",
+    L"TazuSetting runs as administrator: entries for this user only can not be made here.",
+};
 const BilingualText kUserMenuSuggestion = {
     L"「このユーザーのみに登録」をオンにすると、管理者権限なしで登録できます。",
     L"Turn on \"Context menu for this user only\" to register without administrator rights.",
@@ -124,8 +128,9 @@ bool shieldAfterMove(const SwitchBoard& board, int place, int movedRow, bool sho
     return contextMenuChangeRequested(board);
 }
 
-const wchar_t* scopeNoteText(bool userMenu, bool otherScopeHasEntries, UiLanguage language)
+const wchar_t* scopeNoteText(bool elevated, bool userMenu, bool otherScopeHasEntries, UiLanguage language)
 {
+    if (elevated) return pickText(kElevatedNoUserEntries, language);
     if (!otherScopeHasEntries) return kNoText;
     return pickText(userMenu ? kMachineEntriesStay : kUserEntriesStay, language);
 }

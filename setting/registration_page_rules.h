@@ -45,9 +45,10 @@ bool contextMenuChangeRequested(const SwitchBoard& board);
 // entries for this user only (userMenu) need no helper and never show it.
 bool shieldAfterMove(const SwitchBoard& board, int place, int movedRow, bool shown, bool userMenu);
 
-// The line under the "for this user only" box: when the other scope holds entries of this
-// installation, that they stay until removed with the box the other way; else empty.
-const wchar_t* scopeNoteText(bool userMenu, bool otherScopeHasEntries, UiLanguage language);
+// The line under the "for this user only" box: in an elevated TazuSetting, that entries for this
+// user only are not made there; else, when the other scope holds entries of this installation,
+// that they stay until removed with the box the other way; else empty.
+const wchar_t* scopeNoteText(bool elevated, bool userMenu, bool otherScopeHasEntries, UiLanguage language);
 
 // What a check found for one cell.
 enum EntryState { EntryRegistered = 1, EntryNotRegistered = 2, EntryUndetermined = 3 };

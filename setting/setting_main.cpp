@@ -4,11 +4,13 @@
 #include <ole2.h>
 
 #include "command_table.h"
+#include "errors.h"
 #include "handoff_answer.h"
 #include "message_box.h"
 #include "row_icons.h"
 #include "setting_texts.h"
 #include "setting_window.h"
+#include "token_elevation.h"
 
 // The shared code's message boxes carry this name.
 const wchar_t* g_programName = kSettingTitle;
@@ -20,6 +22,8 @@ const wchar_t kWindowNotCreated[] = L"Unable to create the main window.";
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR arguments, int)
 {
     lookUpDpiFunctions();
+    // Elevated, its debug log must not follow a link out of its own folder.
+    if (tokenElevation() == 1) keepDebugLogInProgramFolder();
     // Captions, program paths and verb keys of the registration page derive from this folder.
     setInstallationFromRunningProgram(CallerSetting);
     // The folder browser's new style needs OLE on this thread.

@@ -5,12 +5,15 @@
 
 #include "errors.h"
 #include "message_box.h"
+#include "token_elevation.h"
 
 namespace {
 
 const FailurePoint kNotElevated = {L"UAC-MP1", 2000};
 // A command line that is not a request: nothing is changed and every row fails.
 const FailurePoint kRequestRefused = {L"UAC-MP4", 2050};
+// The library search could not be restricted: nothing is changed.
+const FailurePoint kSearchNotRestricted = {L"UAC-MP5", 2040};
 
 const BilingualText kNeedAdministratorText = {
     L"TaZUUACは管理者権限で起動してください。",
@@ -65,20 +68,24 @@ int processRegistrationRequest(const wchar_t* commandLine, bool elevated, Regist
     return 0;
 }
 
+void refuseWithoutRestrictedSearch(const wchar_t* commandLine, RegistrationReply* reply)
+{
+    *reply = RegistrationReply();
+    RegistrationRequest request;
+    if (parseRegistrationRequest(commandLine, &request) != 0) {
+        refuseRequest(reply);
+        return;
+    }
+    recordFailure(kSearchNotRestricted, 0);
+    for (int row = 0; row < kCommandCount; ++row) {
+        if (!requested(request.positions[row])) continue;
+        reply->results[row] = ResultFailure;
+        reply->numbers[row] = static_cast<int>(kSearchNotRestricted.number);
+    }
+}
+
 bool runsElevated()
 {
-    OSVERSIONINFOW version = {};
-    version.dwOSVersionInfoSize = sizeof version;
-    // Before the NT family's sixth version there is no elevation to ask about.
-    if (GetVersionExW(&version) &&
-        (version.dwPlatformId != VER_PLATFORM_WIN32_NT || version.dwMajorVersion <= 5))
-        return true;
-    HANDLE token = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return true;
-    TOKEN_ELEVATION elevation = {};
-    DWORD size = 0;
-    BOOL asked = GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size);
-    CloseHandle(token);
-    if (!asked) return true;
-    return elevation.TokenIsElevated != 0;
+    // Where the system cannot tell, there is no elevation that could be missing.
+    return tokenElevation() != 0;
 }

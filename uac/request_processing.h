@@ -13,5 +13,10 @@
 // is renumbered. Returns 0, or -1 when the request was refused.
 int processRegistrationRequest(const wchar_t* commandLine, bool elevated, RegistrationReply* reply);
 
+// The reply to a request that TazuUAC does not carry out because it could not keep libraries of
+// its own folder from loading: every row that asks for a change fails with number 2040 (every
+// row, when the request itself is refused), and nothing is changed.
+void refuseWithoutRestrictedSearch(const wchar_t* commandLine, RegistrationReply* reply);
+
 // Whether the process runs with administrator rights (true where the system cannot tell).
 bool runsElevated();

@@ -4,13 +4,55 @@
 #include <exdisp.h>
 #include <oleauto.h>
 #include <servprov.h>
-#include <shellapi.h>
 #include <shldisp.h>
 #include <shlguid.h>
 #include <shlobj.h>
 #include <shobjidl.h>
 
+#include "message_box.h"
+#include "paths.h"
+
+const BilingualText kStartSettingYourselfText = {
+    L"TazuSettingを起動できませんでした。\nTazuSetting.exeをそのフォルダから起動してください。\n\n%s",
+    L"TazuSetting could not be started for you.\nPlease start TazuSetting.exe from its folder.\n\n%s",
+};
+
 namespace {
+
+// What the thread that asks the desktop's shell works on. It may outlive the wait for it (a hung
+// file manager), so it lives on the heap and goes only with the answer.
+struct DesktopStart {
+    wchar_t programPath[kPathChars];
+    int result;
+};
+
+DWORD WINAPI desktopStartThread(void* argument)
+{
+    DesktopStart* start = static_cast<DesktopStart*>(argument);
+    start->result = g_desktopShellStart(start->programPath);
+    return 0;
+}
+
+// The desktop's route, given up after boundMs: 0, or -1 when it did not start the program in time.
+int desktopShellWithinBound(const wchar_t* programPath, DWORD boundMs)
+{
+    DesktopStart* start = static_cast<DesktopStart*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(DesktopStart)));
+    if (!start) return -1;
+    copyText(start->programPath, kPathChars, programPath);
+    start->result = -1;
+    HANDLE thread = CreateThread(nullptr, 0, desktopStartThread, start, 0, nullptr);
+    if (!thread) {
+        HeapFree(GetProcessHeap(), 0, start);
+        return -1;
+    }
+    bool answered = WaitForSingleObject(thread, boundMs) == WAIT_OBJECT_0;
+    CloseHandle(thread);
+    // A thread still waiting for the shell keeps its data; the process's end takes both.
+    if (!answered) return -1;
+    int result = start->result;
+    HeapFree(GetProcessHeap(), 0, start);
+    return result;
+}
 
 void release(IUnknown* object)
 {
@@ -104,9 +146,10 @@ int startThroughDesktopShell(const wchar_t* programPath)
     return result;
 }
 
-int startSettingProgram(HWND owner, const wchar_t* programPath)
+int startSettingProgram(const wchar_t* programPath, DWORD boundMs, UiLanguage language)
 {
-    if (g_desktopShellStart(programPath) == 0) return SettingStartedByDesktopShell;
-    HINSTANCE started = ShellExecuteW(owner, L"open", programPath, nullptr, nullptr, SW_SHOWNORMAL);
-    return reinterpret_cast<INT_PTR>(started) > 32 ? SettingStartedDirectly : SettingNotStarted;
+    if (desktopShellWithinBound(programPath, boundMs) == 0) return SettingStartedByDesktopShell;
+    // Started from here it would run with administrator rights: the user starts it instead.
+    showMessageF(MB_ICONINFORMATION, language, kStartSettingYourselfText, programPath);
+    return SettingLeftToUser;
 }

@@ -3,7 +3,8 @@
 // line, it does the work, writes the reply into TazuSetting's block and ends once TazuSetting
 // has read it; started with a request but without TazuSetting's block, it does the work and ends
 // at once. It shows no window: a notification icon marks that it is at work. Started
-// without a request, it starts TazuSetting instead.
+// without a request, it has the desktop's shell start TazuSetting instead. Where it cannot keep
+// libraries of its own folder from loading, it does nothing but say so in its reply.
 #include <windows.h>
 #include <shellapi.h>
 #include <string.h>
@@ -36,6 +37,7 @@ constexpr int kExitAnotherInstance = 1;
 
 HINSTANCE g_instance;
 HWND g_mainWindow;
+HANDLE g_instanceLock;
 bool g_elevated;
 
 void onDestroy(HWND window)
@@ -72,9 +74,14 @@ void prepareState()
     lookUpShellFolder(appData, kAppDataFolderId);
     locateSettingsIn(g_installation.programFolder, appData, &g_settingsLocation);
     g_settings.debug = 0;
-    if (pathExists(g_settingsLocation.iniPath))
+    g_settings.language = interfaceLanguage();
+    if (pathExists(g_settingsLocation.iniPath)) {
         g_settings.debug = static_cast<int>(
             GetPrivateProfileIntW(L"Env", L"Debug", 0, g_settingsLocation.iniPath));
+        // For the one message that TazuUAC may show on its own.
+        GetPrivateProfileStringW(L"Env", L"Lang", L"", g_settings.lang, kLangLimit + 1, g_settingsLocation.iniPath);
+        if (g_settings.lang[0]) g_settings.language = languageFromSetting(g_settings.lang);
+    }
 }
 
 void handleRequest(const wchar_t* commandLine)
@@ -95,7 +102,25 @@ void startSetting()
 {
     wchar_t setting[kPathChars];
     if (composeProgramPath(g_installation.programFolder, kSettingProgramFile, setting, kPathChars) != 0) return;
-    startSettingProgram(g_mainWindow, setting);
+    // Nothing here needs the lock any more; a message left open must not hold off the TazuUAC
+    // that the user's next registration starts, which looks for the lock's name.
+    ReleaseMutex(g_instanceLock);
+    CloseHandle(g_instanceLock);
+    g_instanceLock = nullptr;
+    startSettingProgram(setting, kDesktopShellBoundMs, g_settings.language);
+}
+
+// Without the restricted search a library put beside the program would run with administrator
+// rights as soon as a window or the shell loads one by name: no window, no shell, no registry;
+// only the reply that says so, to a TazuSetting that waits for it.
+void answerWithoutWork(const wchar_t* commandLine)
+{
+    if (!commandLine || !commandLine[0] || !readerBlockExists()) return;
+    RegistrationReply reply;
+    refuseWithoutRestrictedSearch(commandLine, &reply);
+    trailClear(&g_errorTrail);
+    if (deliverRegistrationReply(reply) != ReplyWritten) return;
+    waitForReplyTaken(kReplyTakenBoundMilliseconds, kReplyTakenCheckMilliseconds);
 }
 
 }  // namespace
@@ -103,10 +128,15 @@ void startSetting()
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int)
 {
     // Before anything can load a library: none may come from the program's folder.
-    restrictLibrarySearchToSystem();
+    const bool searchRestricted = restrictLibrarySearchToSystem() == 0;
     g_instance = instance;
-    CreateMutexW(nullptr, TRUE, kMutexName);
+    g_instanceLock = CreateMutexW(nullptr, TRUE, kMutexName);
     if (GetLastError() == ERROR_ALREADY_EXISTS) return kExitAnotherInstance;
+    if (!searchRestricted) {
+        answerWithoutWork(commandLine);
+        return 0;
+    }
+    keepDebugLogInProgramFolder();
 
     if (!registerProgramWindowClass(g_instance, kWindowClass, mainWindowProc, IDI_PROGRAM, IDM_MAIN_MENU)) {
         showMessage(MB_ICONERROR, kClassNotRegisteredText);

@@ -46,6 +46,12 @@ int beginBackupItem(const wchar_t* itemPath, BackupItem* item)
     }
     copyText(item->path, kPathChars, itemPath ? itemPath : L"");
     removeTrailingBackslash(item->path);
+    // "CON" or "nul.txt" opens a device: the search below would find it and the copy or rename
+    // fail without a word of why.
+    if (namesReservedDevice(item->path)) {
+        showMessageF(MB_ICONERROR, g_settings.language, kReservedItemNameText, item->path);
+        return -1;
+    }
 
     HANDLE search = hasWildcard(item->path) ? INVALID_HANDLE_VALUE : FindFirstFileW(item->path, &item->entry);
     if (search == INVALID_HANDLE_VALUE) {

@@ -1,5 +1,6 @@
 // One item of a backup run: its working state, the checks when it begins (it exists, it is no
-// drive root or share, a relative path is made full) and the refusal of a destination inside it.
+// drive root or share nor named like a device, a relative path is made full) and the refusal of
+// a destination inside it.
 #pragma once
 #include <stddef.h>
 #include <windows.h>
@@ -27,7 +28,8 @@ enum PassStep { PassGoOn = 0, PassAgain = 1, PassFail = -1 };
 // path of 260 characters or more gives the path-length message), checks that the item exists
 // (else the "Please select a folder or file." message and -1), notes it in the result window,
 // takes its kind and sets the collision count to 0. A drive root or a bare share is never an
-// item: the same message names the path as given. Returns 0 or -1.
+// item: the same message names the path as given. An item named like a device (CON, nul.txt)
+// gets its own message before anything else. Returns 0 or -1.
 int beginBackupItem(const wchar_t* itemPath, BackupItem* item);
 
 // A folder copied into a destination inside itself would copy into its own copy: a destination

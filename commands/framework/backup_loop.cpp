@@ -7,6 +7,7 @@
 #include "folder_dialog.h"
 #include "message_box.h"
 #include "new_path_claim.h"
+#include "path_rules.h"
 #include "run_state.h"
 #include "settings.h"
 
@@ -31,6 +32,15 @@ int composeFreeNewPath(BackupItem* item, OutputKind output, wchar_t* newPath, si
     }
     copyText(g_run.lastNewPath, kPathChars, newPath);
     if (checkNewPathLength(newPath, length, item->kind, output, g_settings.language) != 0) return PassFail;
+    // "COM" with the serial number 1, or a free text "NUL." before the date, makes a device's
+    // name: the collision rule would find the device taken sixty times over.
+    if (namesReservedDevice(newPath)) {
+        wchar_t name[kPathChars];
+        copyText(name, kPathChars, lastComponent(newPath));
+        removeTrailingBackslash(name);
+        showMessageF(MB_ICONERROR, g_settings.language, kReservedBackupNameText, name, item->path);
+        return PassFail;
+    }
 
     int step = applyCollisionRule(newPath, &item->collisions, &g_settings);
     if (step == CollisionGiveUp) return PassFail;

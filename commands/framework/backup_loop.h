@@ -29,7 +29,8 @@ typedef int (*ItemOperation)(BackupItem* item, const wchar_t* newPath);
 int runBackupLoop(BackupItem* item, DestinationRule destination, OutputKind output, ItemOperation operation);
 
 // Composition step of a pass, after the destination rule: composes the new path into newPath
-// (and g_run.lastNewPath), checks its length and applies the collision rule. Returns PassGoOn
+// (and g_run.lastNewPath), checks its length, refuses a new name that a device reserves (with its
+// message) and applies the collision rule. Returns PassGoOn
 // with a free new path, PassAgain (compose again; any wait is done) or PassFail (message shown).
 int composeFreeNewPath(BackupItem* item, OutputKind output, wchar_t* newPath, size_t capacity);
 

@@ -54,6 +54,14 @@ const BilingualText kFreeTextCharactersText = {
     L"設定「%s」にファイル名に使用できない文字が含まれています。\nTazuSettingで修正してください。\n\nNG : %s\n\n%s",
     L"The setting \"%s\" holds characters that can not be used in a file name.\nPlease correct it in TazuSetting.\n\nNG : %s\n\n%s",
 };
+const BilingualText kReservedItemNameText = {
+    L"この項目の名前はWindowsがデバイス用に予約している名前です\n(CON、PRN、AUX、NUL、COM1～COM9、LPT1～LPT9)。\nこの名前のままではバックアップも名前の変更もできません。\n\n%s",
+    L"The name of this item is one that Windows reserves for a device\n(CON, PRN, AUX, NUL, COM1 to COM9, LPT1 to LPT9).\nAn item of this name can not be backed up or renamed.\n\n%s",
+};
+const BilingualText kReservedBackupNameText = {
+    L"この項目の新しい名前「%s」はWindowsがデバイス用に予約している名前になります。\nTazuSettingで付与する文字列を変更してください。\n\n%s",
+    L"The new name \"%s\" of this item would be one that Windows reserves for a device.\nPlease change the strings added to names in TazuSetting.\n\n%s",
+};
 
 const BilingualText kQuitQuestionText = {
     L"終了してよろしいですか?",

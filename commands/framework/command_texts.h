@@ -21,6 +21,8 @@ extern const BilingualText kFolderDoesNotExistText;
 extern const BilingualText kCopyIncompleteText;           // first missing or short entry
 extern const BilingualText kDestinationInsideItemText;    // destination folder, item path
 extern const BilingualText kFreeTextCharactersText;       // setting, forbidden characters, its text
+extern const BilingualText kReservedItemNameText;         // item path
+extern const BilingualText kReservedBackupNameText;       // new name, item path
 
 // Result window.
 extern const BilingualText kQuitQuestionText;

@@ -9,21 +9,26 @@
 
 namespace {
 
-typedef DWORD(WINAPI* FinalPathCall)(HANDLE, LPWSTR, DWORD, DWORD);
-
 // GetFinalPathNameByHandleW, which systems before Vista lack.
-FinalPathCall finalPathCall()
+FinalPathCall systemFinalPathCall()
 {
     static const FinalPathCall call = reinterpret_cast<FinalPathCall>(reinterpret_cast<void*>(
         GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "GetFinalPathNameByHandleW")));
     return call;
 }
 
+FinalPathCall g_finalPathCall;
+
 }  // namespace
+
+void setFinalPathCall(FinalPathCall call)
+{
+    g_finalPathCall = call;
+}
 
 bool finalPathOfExisting(const wchar_t* path, wchar_t* out, size_t capacity)
 {
-    FinalPathCall call = finalPathCall();
+    FinalPathCall call = g_finalPathCall ? g_finalPathCall : systemFinalPathCall();
     if (!call) return false;
     // Backup semantics open a folder as well as a file; nothing of the contents is read.
     HANDLE handle = CreateFileW(path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
@@ -31,6 +36,9 @@ bool finalPathOfExisting(const wchar_t* path, wchar_t* out, size_t capacity)
     if (handle == INVALID_HANDLE_VALUE) return false;
     wchar_t final[kComparedPathChars];
     DWORD length = call(handle, final, kComparedPathChars, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    // Some network redirectors cannot normalize a name: the name as opened, links resolved all
+    // the same, still says where the path leads.
+    if (length == 0) length = call(handle, final, kComparedPathChars, FILE_NAME_OPENED | VOLUME_NAME_DOS);
     CloseHandle(handle);
     if (length == 0 || length >= kComparedPathChars) return false;
     const wchar_t* plain = final;

@@ -8,6 +8,7 @@
 
 #include "backup_item.h"
 #include "command_texts.h"
+#include "destination.h"
 #include "errors.h"
 #include "framework.h"
 #include "message_box.h"
@@ -90,7 +91,10 @@ void suggestedFolder(wchar_t* out, size_t capacity)
         copyText(out, capacity, g_run.chosenFolder);
         return;
     }
-    if (g_settings.path[0] != L'\0' && pathExists(g_settings.path)) {
+    // A "Path" that is no full path would be looked for in the working folder.
+    wchar_t unusable[kForbiddenListChars];
+    if (g_settings.path[0] != L'\0' && destinationFault(g_settings.path, unusable, kForbiddenListChars) == DestinationUsable &&
+        pathExists(g_settings.path)) {
         copyText(out, capacity, g_settings.path);
         return;
     }

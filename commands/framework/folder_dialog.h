@@ -10,8 +10,8 @@
 // and the "Selected folder does not exist." warning has been shown).
 void chooseFolder(HWND owner, const wchar_t* initialFolder, wchar_t* result, size_t capacity);
 
-// Initial folder of a re-selection: the chosen folder if set; else "Path" if not empty and it
-// exists; else the user's documents folder.
+// Initial folder of a re-selection: the chosen folder if set; else "Path" if it is a usable full
+// path and exists; else the user's documents folder.
 void suggestedFolder(wchar_t* out, size_t capacity);
 
 // The folder dialog of a pass with the result window as owner: a typed folder that does not

@@ -18,6 +18,30 @@ bool isDriveLetter(wchar_t c)
     return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z');
 }
 
+bool isSeparator(wchar_t c)
+{
+    return c == L'\\' || c == L'/';
+}
+
+// Whether `count` characters of a name are `word` (ASCII, any case).
+bool sameWord(const wchar_t* name, size_t count, const char* word)
+{
+    size_t length = strlen(word);
+    if (count != length) return false;
+    for (size_t i = 0; i < length; ++i) {
+        wchar_t c = name[i];
+        if (c >= L'a' && c <= L'z') c = static_cast<wchar_t>(c - L'a' + L'A');
+        if (c != static_cast<wchar_t>(word[i])) return false;
+    }
+    return true;
+}
+
+// A port's number: 1 to 9, or the superscript 1, 2 or 3 that Windows takes for them.
+bool isPortDigit(wchar_t c)
+{
+    return (c >= L'1' && c <= L'9') || c == 0x00B9 || c == 0x00B2 || c == 0x00B3;
+}
+
 }  // namespace
 
 bool withoutTrailingBackslashes(const wchar_t* path, wchar_t* out, size_t capacity)
@@ -91,3 +115,26 @@ bool isWithinFolder(const wchar_t* path, const wchar_t* folder)
            CSTR_EQUAL;
 }
 
+
+bool namesReservedDevice(const wchar_t* path)
+{
+    if (!path) return false;
+    size_t end = wcslen(path);
+    while (end > 0 && isSeparator(path[end - 1])) --end;
+    size_t start = end;
+    while (start > 0 && !isSeparator(path[start - 1])) --start;
+    // "C:NUL" names the device as well as "C:\NUL" does.
+    if (start == 0 && end >= 2 && isDriveLetter(path[0]) && path[1] == L':') start = 2;
+    // Windows strips dots and blanks from the end of a name; the device's word ends at the first
+    // dot (or a stream's colon), and blanks before that go too.
+    while (end > start && (path[end - 1] == L'.' || path[end - 1] == L' ')) --end;
+    size_t word = start;
+    while (word < end && path[word] != L'.' && path[word] != L':') ++word;
+    while (word > start && path[word - 1] == L' ') --word;
+    const wchar_t* name = path + start;
+    const size_t count = word - start;
+    static const char* const kDevices[] = {"CON", "PRN", "AUX", "NUL"};
+    for (const char* device : kDevices)
+        if (sameWord(name, count, device)) return true;
+    return count == 4 && (sameWord(name, 3, "COM") || sameWord(name, 3, "LPT")) && isPortDigit(name[3]);
+}

@@ -1,5 +1,5 @@
 // Rules about item and destination paths as text: wildcards, full paths, drive roots and
-// shares, and whether one path lies within another.
+// shares, names reserved for devices, and whether one path lies within another.
 #pragma once
 #include <stddef.h>
 
@@ -30,3 +30,10 @@ bool isRootPath(const wchar_t* path);
 // Whether `path` is `folder` itself or lies anywhere below it; both full paths, with or without
 // trailing backslash, compared without regard to case. Pure text.
 bool isWithinFolder(const wchar_t* path, const wchar_t* folder);
+
+// Whether the last component of a path (trailing separators ignored) is a name that Windows
+// reserves for a device: CON, PRN, AUX, NUL, COM1 to COM9, LPT1 to LPT9 and COM or LPT with a
+// superscript 1, 2 or 3, in any case, alone or with an extension ("nul.txt", "CON.tar.gz"), also
+// followed by the dots and blanks that Windows strips ("AUX. ", "com1 .txt"). Such a path opens
+// the device, never a file of that name. Pure text.
+bool namesReservedDevice(const wchar_t* path);

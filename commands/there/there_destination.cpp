@@ -7,6 +7,7 @@
 
 #include "backup_steps.h"
 #include "command_texts.h"
+#include "destination.h"
 #include "errors.h"
 #include "message_box.h"
 #include "run_state.h"
@@ -29,6 +30,19 @@ Decision decideToAsk(const BackupItem* item, wchar_t* initialFolder, size_t capa
         wchar_t errorText[kErrorTextChars];
         ErrorCodeText(ERROR_FILENAME_EXCED_RANGE, g_settings.language, errorText, kErrorTextChars);
         showMessageF(MB_ICONERROR, g_settings.language, kFolderNotCreatedText, errorText, g_settings.path);
+        suggestedFolder(initialFolder, capacity);
+        return AskForFolder;
+    }
+    // A relative "Path" would put the backups below whatever folder the command runs in, and a
+    // path with "|" or a stream's colon is refused only by the creation with a vaguer message:
+    // its own message, then the dialog, which then does not offer "Path".
+    wchar_t unusable[kForbiddenListChars];
+    int fault = destinationFault(g_settings.path, unusable, kForbiddenListChars);
+    if (fault != DestinationUsable) {
+        if (fault == DestinationNotFull)
+            showMessageF(MB_ICONERROR, g_settings.language, kDestinationNotFullText, g_settings.path);
+        else
+            showMessageF(MB_ICONERROR, g_settings.language, kDestinationCharactersText, unusable, g_settings.path);
         suggestedFolder(initialFolder, capacity);
         return AskForFolder;
     }

@@ -2,8 +2,8 @@
 // will) starts the real TazuUAC of a program folder of the test's own, which writes the
 // context-menu entries and replies; Send To and desktop shortcuts go through the place
 // dispatcher into the user's real folders. Also TazuUAC alone: a second instance, the end of
-// the wait when TazuSetting is gone, a request without TazuSetting, and the start without a
-// request.
+// the wait when TazuSetting is gone, a request without TazuSetting, and a start without a
+// request, which leaves the start of TazuSetting to the desktop's shell or the user.
 #include <gtest/gtest.h>
 
 #include <shlobj.h>
@@ -88,6 +88,21 @@ protected:
             return ::testing::AssertionFailure() << "cannot start TazuUAC (error " << GetLastError() << ")";
         programs.push_back(helper);
         *started = &programs.back();
+        return ::testing::AssertionSuccess();
+    }
+
+    // A key of TazuUAC's settings file ("tazu.ini" of the folder's settings folder).
+    ::testing::AssertionResult setting(const wchar_t* key, const wchar_t* value)
+    {
+        wchar_t appData[MAX_PATH] = L"";
+        if (FAILED(SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, appData)))
+            return ::testing::AssertionFailure() << "no application-data folder";
+        const std::wstring settings = std::wstring(appData) + L"\\zevrald\\tazu_" + folder.folderText + L"\\";
+        int made = SHCreateDirectoryExW(nullptr, settings.c_str(), nullptr);
+        if (made != ERROR_SUCCESS && made != ERROR_ALREADY_EXISTS)
+            return ::testing::AssertionFailure() << "cannot make " << utf8(settings);
+        if (!WritePrivateProfileStringW(L"Env", key, value, (settings + L"tazu.ini").c_str()))
+            return ::testing::AssertionFailure() << "cannot write tazu.ini";
         return ::testing::AssertionSuccess();
     }
 
@@ -272,18 +287,45 @@ TEST_F(RegistrationExchangeTest, WithoutTazuSettingTheHelperWorksAndEndsAtOnce)
     for (const wchar_t* root : kRoots) EXPECT_FALSE(keyExists(current(root, 0)));
 }
 
-TEST_F(RegistrationExchangeTest, WithoutRequestTazuSettingIsStarted)
+// The elevated helper keeps its debug log in its own folder, where its image really lies: there
+// the log is written.
+TEST_F(RegistrationExchangeTest, TheHelpersDebugLogIsWrittenInItsOwnFolder)
+{
+    ASSERT_TRUE(setting(L"Debug", L"1"));
+    driver::Program* helper = nullptr;
+    ASSERT_TRUE(startHelper(L"0 9", &helper));
+    DWORD code = 99;
+    ASSERT_TRUE(driver::waitForExit(*helper, 20000, &code));
+    const std::string log = readBytes(folder.path + L"tazu_debug.log");
+    const std::string refused("I\0D\0:\0U\0A\0C\0-\0M\0P\0\x34\0", 20);   // "ID:UAC-MP4" in UTF-16LE
+    EXPECT_NE(std::string::npos, log.find(refused)) << "log: " << log.size() << " bytes";
+}
+
+// Started without a request, TazuUAC has only the desktop's shell start TazuSetting, which must
+// not run with administrator rights; Wine has no such shell, so the message in the language of
+// the settings asks the user to start it from its folder. The message does not hold the lock
+// that a later TazuUAC looks for.
+TEST_F(RegistrationExchangeTest, WithoutRequestTheUserIsAskedToStartTazuSetting)
 {
     ASSERT_TRUE(placeProgram(folder, L"VANTREL_TEST_BIN_DIR", L"registration_stand_in.exe", L"TazuSetting.exe"));
+    ASSERT_TRUE(setting(L"Lang", L"ja"));
+
     driver::Program* helper = nullptr;
     ASSERT_TRUE(startHelper(L"", &helper));
+    HWND box = driver::findMessageBox(helper->id, 20000);
+    ASSERT_TRUE(box);
+    driver::MessageBoxInfo info;
+    ASSERT_TRUE(driver::readMessageBox(box, &info));
+    EXPECT_EQ(L"TazuUAC", info.title);
+    EXPECT_EQ(L"TazuSettingを起動できませんでした。\nTazuSetting.exeをそのフォルダから起動してください。\n\n" + folder.path +
+                  L"TazuSetting.exe",
+              info.text);
+    EXPECT_FALSE(helperRuns()) << "the open message holds the single-instance lock";
+    ASSERT_TRUE(driver::pressButton(box, IDOK));
     DWORD code = 99;
     ASSERT_TRUE(driver::waitForExit(*helper, 10000, &code));
     EXPECT_EQ(0u, code);
-    std::wstring record = folder.path + L"TazuSetting_started.txt";
-    ASSERT_TRUE(driver::waitUntil([&] { return GetFileAttributesW(record.c_str()) != INVALID_FILE_ATTRIBUTES; },
-                                  10000, 50));
-    EXPECT_EQ("", readBytes(record)) << "started without arguments";
+    EXPECT_EQ("<missing>", readBytes(folder.path + L"TazuSetting_started.txt")) << "TazuUAC started it itself";
 }
 
 }  // namespace

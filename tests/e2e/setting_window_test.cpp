@@ -282,11 +282,23 @@ TEST_F(SettingWindowTest, RefusedValuesKeepTheWindowOpenWithTheirMessage)
     // The field keeps what the user typed; nothing was saved.
     EXPECT_EQ(driver::controlText(window.backup, IDC_BACKUP_PREFIX_AFT1), L"a:b");
     ASSERT_TRUE(driver::setControlText(window.backup, IDC_BACKUP_PREFIX_AFT1, L"_"));
-    // Pasted past the field's three digits, a number of backups out of range.
-    ASSERT_TRUE(driver::setControlText(window.backup, IDC_BACKUP_KEEP, L"1000"));
+    // Pasted past the field's three digits or its digits-only rule: one to three digits count.
+    for (const wchar_t* keep : {L"1000", L" 3"}) {
+        SCOPED_TRACE(narrow(keep));
+        ASSERT_TRUE(driver::setControlText(window.backup, IDC_BACKUP_KEEP, keep));
+        ASSERT_TRUE(driver::pressButton(window.main, IDOK));
+        EXPECT_TRUE(refused(window, L"The number of backups to keep must be a number from 0 to 999.\n(0: keep every backup)\n"));
+        EXPECT_EQ(driver::controlText(window.backup, IDC_BACKUP_KEEP), keep);
+    }
+    ASSERT_TRUE(driver::setControlText(window.backup, IDC_BACKUP_KEEP, L"5"));
+    // A relative destination names a folder of whatever folder a program runs in; a folder of
+    // that name beside TazuSetting does not make it one.
+    ASSERT_TRUE(makeFolders(sandbox.programFolder + L"Backup"));
+    ASSERT_TRUE(driver::setControlText(window.backup, IDC_BACKUP_DEST, L"Backup"));
     ASSERT_TRUE(driver::pressButton(window.main, IDOK));
-    EXPECT_TRUE(refused(window, L"The number of backups to keep must be a number from 0 to 999.\n(0: keep every backup)\n"));
-    EXPECT_EQ(driver::controlText(window.backup, IDC_BACKUP_KEEP), L"1000");
+    EXPECT_TRUE(refused(window, L"The backup destination folder must be a full path,\nsuch as D:\\Backup\\ or "
+                                L"\\\\server\\share\\Backup\\.\n\nBackup\\"));
+    EXPECT_EQ(driver::controlText(window.backup, IDC_BACKUP_DEST), L"Backup");
     // Escape does nothing in the settings window.
     driver::key(GetDlgItem(window.main, IDC_MAIN_LANGUAGE), VK_ESCAPE);
     Sleep(300);

@@ -162,6 +162,50 @@ TEST_F(ThereTest, PathTooLongForAFolderGivesTheMessageAndCreatesNothing)
     EXPECT_EQ(before, snapshotTree(sandbox.data));
 }
 
+// A "Path" that is no full path would put the backups below whatever folder the command runs in
+// (a folder of that name there took them); one with characters that a folder path may not hold
+// would fail only in its creation. Each gets its own message, then the dialog, which does not
+// offer "Path"; the choice becomes "Path".
+TEST_F(ThereTest, PathThatIsNoFullPathOrHoldsUnusableCharactersGivesItsMessageThenTheDialog)
+{
+    const std::wstring working = sandbox.programFolder;   // where the command runs
+    ASSERT_TRUE(makeFolders(working + L"Backup"));
+    const std::wstring unusable = sandbox.data + L"a|b:c\\";
+    struct Case {
+        const char* name;
+        std::wstring path;
+        std::wstring message;
+    };
+    const Case cases[] = {
+        {"relative", L"Backup\\",
+         L"The backup destination folder must be a full path,\nsuch as D:\\Backup\\ or \\\\server\\share\\Backup\\.\n\n"
+         L"Backup\\"},
+        {"a bar and a stream's colon", unusable,
+         L"The path of the backup destination folder holds characters that can not be used.\n\nNG : : | \n\n" + unusable},
+    };
+    wchar_t documents[MAX_PATH] = L"";
+    ASSERT_TRUE(SUCCEEDED(SHGetFolderPathW(nullptr, CSIDL_PERSONAL, nullptr, SHGFP_TYPE_CURRENT, documents)));
+    const std::wstring item = file(L"memo.txt", "memo");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(settings({{L"Path", c.path}}));
+        const std::wstring chosen = folder(std::wstring(L"chosen ") + (c.path == unusable ? L"2" : L"1"));
+
+        driver::Program* program = nullptr;
+        ASSERT_TRUE(start(inQuotes(item), &program));
+        EXPECT_TRUE(answerMessageBox(*program, kThereTitle, c.message, driver::IconError, IDOK));
+        HWND dialog = folderDialog(*program);
+        ASSERT_TRUE(dialog);
+        EXPECT_EQ(lastComponentOf(documents), driver::text(driver::folderDialogEdit(dialog)));
+        ASSERT_TRUE(choose(dialog, *program, chosen));
+        EXPECT_TRUE(finishes(*program, L"Success."));
+        EXPECT_EQ(1u, backupsIn(chosen, L"memo", L".txt").size());
+        EXPECT_EQ(chosen + L"\\", setting(L"Path"));
+    }
+    EXPECT_TRUE(namesIn(working + L"Backup\\").empty());
+    EXPECT_FALSE(exists(sandbox.data + L"a"));
+}
+
 TEST_F(ThereTest, SelDirAsksWithPathPreselectedAndSavesTheNewChoice)
 {
     std::wstring usual = folder(L"usual");

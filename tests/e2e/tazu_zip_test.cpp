@@ -187,6 +187,35 @@ TEST_F(ZipArchives, ThereZipPathThatCannotBeMadeGivesTheMessageThenTheDialog)
     EXPECT_EQ(chosen + L"\\", std::wstring(saved));
 }
 
+// A relative "Path" names a folder of whatever folder the command runs in: refused with its
+// message before anything is made there, then the dialog.
+TEST_F(ZipArchives, ThereZipRefusesARelativePathThenAsks)
+{
+    ASSERT_TRUE(makeFolders(sandbox.programFolder + L"Backup"));
+    ASSERT_TRUE(settings({{L"Path", L"Backup"}}));
+    const std::wstring chosen = sandbox.root + L"picked";
+    ASSERT_TRUE(makeFolders(chosen));
+    const std::wstring item = file(L"notes.txt", "notes");
+
+    driver::Program* program = nullptr;
+    ASSERT_TRUE(start(kThereZip, inQuotes(item), &program));
+    HWND result = findResultWindow(*program, kFirstWindowMs);
+    ASSERT_TRUE(result);
+    driver::clickChild(result, kHideId);  // keeps the box's icon in view
+    EXPECT_TRUE(answerBox(*program, L"TazuThereZip",
+                          L"The backup destination folder must be a full path,\nsuch as D:\\Backup\\ or "
+                          L"\\\\server\\share\\Backup\\.\n\nBackup\\",
+                          driver::IconError));
+    HWND dialog = findFolderDialog(program->id, 15000);
+    ASSERT_TRUE(dialog);
+    ASSERT_TRUE(chooseFolderSurely(dialog, program->id, chosen));
+    EXPECT_TRUE(waitForStatus(result, L"Success.", 30000));
+    EXPECT_TRUE(endsWith(*program, 0, 15000));
+    std::wstring archive;
+    EXPECT_TRUE(findArchive(chosen + L"\\", L"notes", L".txt", &archive));
+    EXPECT_TRUE(namesIn(sandbox.programFolder + L"Backup\\").empty());
+}
+
 TEST_F(ZipArchives, ThreeRunsOfOneItemStartedTogetherEachKeepTheirArchive)
 {
     // One process per selected item, as the context menu starts them: all three compose the same

@@ -92,6 +92,7 @@ protected:
     void TearDown() override
     {
         setBeforeOperationHook(nullptr);
+        setFinalPathCall(nullptr);
         setLocalTimeSource(nullptr);
         setCollisionSleep(nullptr);
         setMessageBoxSink(nullptr);
@@ -414,6 +415,60 @@ TEST_F(BackupSteps, ARootIsRefusedWithThePathAsGiven)
     }
 }
 
+TEST(ItemPaths, NamesThatWindowsReservesForDevices)
+{
+    struct Case {
+        const wchar_t* path;
+        bool reserved;
+    } cases[] = {
+        {L"C:\\Docs\\CON", true}, {L"C:\\Docs\\nul.txt", true}, {L"C:\\Docs\\Aux.tar.gz", true},
+        {L"C:\\Docs\\prn\\", true}, {L"C:\\Docs\\COM1", true}, {L"C:\\Docs\\lpt9.log", true},
+        {L"C:\\Docs\\COM\x00B9.txt", true}, {L"C:\\Docs\\lpt\x00B3", true},
+        // Windows strips dots and blanks at the end, and blanks before the extension.
+        {L"C:\\Docs\\NUL. ", true}, {L"C:\\Docs\\com1 .txt", true}, {L"C:\\Docs\\CON..", true},
+        {L"CON", true}, {L"C:NUL", true}, {L"D:/Docs/aux", true},
+        {L"C:\\Docs\\CONSOLE", false}, {L"C:\\Docs\\COM10", false}, {L"C:\\Docs\\COM0", false},
+        {L"C:\\Docs\\LPT", false}, {L"C:\\Docs\\my.CON", false}, {L"C:\\Docs\\_NUL", false},
+        {L"C:\\Docs\\COM\x00B4", false}, {L"C:\\CON\\report.txt", false}, {L"C:\\Docs\\COM\xFF11", false},
+        {L"", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(std::wstring(c.path)));
+        EXPECT_EQ(c.reserved, namesReservedDevice(c.path));
+    }
+}
+
+// An item named like a device opens the device: refused with its message before the item is
+// looked for; a device's name composed for a backup is refused before anything is made.
+TEST_F(BackupSteps, DeviceNamesAreRefusedForItemsAndBackups)
+{
+    // Made under its real name, which only the "\\?\" form reaches.
+    const std::wstring device = folder + L"nul.txt";
+    ASSERT_TRUE(writeBytes(L"\\\\?\\" + device, "kept"));
+    BackupItem backup;
+    EXPECT_EQ(-1, beginBackupItem(device.c_str(), &backup));
+    ASSERT_EQ(1u, g_messages.size());
+    EXPECT_EQ(L"The name of this item is one that Windows reserves for a device\n(CON, PRN, AUX, NUL, COM1 to "
+              L"COM9, LPT1 to LPT9).\nAn item of this name can not be backed up or renamed.\n\n" + device,
+              g_messages[0]);
+
+    // "COM" with the first serial number and nothing between them.
+    const std::wstring item = folder + L"COM.txt";
+    ASSERT_TRUE(writeBytes(item, "com"));
+    g_settings.prefixAft1[0] = L'\0';
+    g_settings.addStringsAft = AddSerial;
+    g_settings.zeroSuppress = 1;
+    g_messages.clear();
+    ASSERT_EQ(0, beginBackupItem(item.c_str(), &backup));
+    EXPECT_EQ(-1, runBackupLoop(&backup, destinationBesideItem, OutputCopyOrRename, copyToNewPath));
+    ASSERT_EQ(1u, g_messages.size());
+    EXPECT_EQ(L"The new name \"COM1.txt\" of this item would be one that Windows reserves for a device.\n"
+              L"Please change the strings added to names in TazuSetting.\n\n" + item,
+              g_messages[0]);
+    EXPECT_EQ(0, g_sleeps);
+    EXPECT_EQ((std::vector<std::wstring>{L"COM.txt", L"nul.txt"}), namesIn(folder));
+}
+
 // The one message of a destination refused as inside the item, and the item (its file "a.txt"
 // and its empty folder "Backups") untouched.
 ::testing::AssertionResult refusedAsInsideTheItem(const std::wstring& destination, const std::wstring& item)
@@ -570,6 +625,18 @@ bool removeFolderLink(const std::wstring& link)
                           [&] { return GetFileAttributesW(link.c_str()) == INVALID_FILE_ATTRIBUTES; });
 }
 
+// A redirector that answers only for the name as opened.
+int g_openedNamesAsked;
+DWORD WINAPI openedNamesOnly(HANDLE file, LPWSTR path, DWORD capacity, DWORD flags)
+{
+    if ((flags & FILE_NAME_OPENED) == 0) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    ++g_openedNamesAsked;
+    return GetFinalPathNameByHandleW(file, path, capacity, flags);
+}
+
 // A link that leads into the item gives a destination whose path looks outside it: the paths
 // that the file system reaches decide, before anything is written.
 TEST_F(BackupSteps, ADestinationReachedThroughALinkIsRefusedUpFront)
@@ -615,26 +682,39 @@ TEST_F(BackupSteps, ADestinationReachedThroughALinkIsRefusedUpFront)
         {"archive directly inside", item + L"\\Backups\\", L"", OutputArchive, false},
         {"copy through a link that leads outside", outOfItem + L"\\", L"", OutputCopyOrRename, false},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.label);
-        g_messages.clear();
-        clearPerRunState();
-        s_operations = 0;
-        copyText(g_run.chosenFolder, kFolderChars, c.chosen.c_str());
-        copyText(g_settings.path, kTextSettingLimit + 2, c.path.c_str());
-        g_settings.selDir = 0;
-        BackupItem backup;
-        ASSERT_EQ(0, beginBackupItem(item.c_str(), &backup));
-        DestinationRule rule = c.chosen.empty() ? destinationInBackupFolder : destinationBesideItem;
-        int result = runBackupLoop(&backup, rule, c.output, countOperation);
-        if (c.refused) {
-            EXPECT_EQ(-1, result);
-            EXPECT_EQ(0, s_operations);
-            EXPECT_TRUE(refusedAsInsideTheItem(c.chosen.empty() ? c.path : c.chosen, item));
-        } else {
-            EXPECT_EQ(0, result);
-            EXPECT_EQ(1, s_operations);
-            EXPECT_TRUE(g_messages.empty());
+    // Some network redirectors refuse a normalized name: the name as opened decides then.
+    struct Redirector {
+        const char* label;
+        FinalPathCall call;
+    } redirectors[] = {{"normalized names", nullptr}, {"opened names only", openedNamesOnly}};
+    for (const Redirector& redirector : redirectors) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(redirector.label) + ": " + c.label);
+            setFinalPathCall(redirector.call);
+            g_openedNamesAsked = 0;
+            g_messages.clear();
+            clearPerRunState();
+            s_operations = 0;
+            copyText(g_run.chosenFolder, kFolderChars, c.chosen.c_str());
+            copyText(g_settings.path, kTextSettingLimit + 2, c.path.c_str());
+            g_settings.selDir = 0;
+            BackupItem backup;
+            ASSERT_EQ(0, beginBackupItem(item.c_str(), &backup));
+            DestinationRule rule = c.chosen.empty() ? destinationInBackupFolder : destinationBesideItem;
+            int result = runBackupLoop(&backup, rule, c.output, countOperation);
+            if (c.refused) {
+                EXPECT_EQ(-1, result);
+                EXPECT_EQ(0, s_operations);
+                EXPECT_TRUE(refusedAsInsideTheItem(c.chosen.empty() ? c.path : c.chosen, item));
+            } else {
+                EXPECT_EQ(0, result);
+                EXPECT_EQ(1, s_operations);
+                EXPECT_TRUE(g_messages.empty());
+            }
+            if (redirector.call && c.refused) {
+                EXPECT_GT(g_openedNamesAsked, 0);
+            }
+            setFinalPathCall(nullptr);
         }
     }
 }

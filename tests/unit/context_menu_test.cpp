@@ -1,6 +1,7 @@
 // Context-menu entries in the real registry of the Wine prefix, read back from the registry
 // itself: registration under both roots, re-registration, legacy entries, removal of nothing,
-// a missing program, an entry that cannot be deleted and a folder name too long for a verb key.
+// a missing program, an entry that cannot be deleted, the parents that a registration made for
+// the user's entries, and a folder name too long for a verb key.
 // Each test has a program folder of its own, so its verb keys are its own.
 #include <gtest/gtest.h>
 
@@ -124,7 +125,9 @@ TEST_F(ContextMenuTest, MissingProgramFailsBeforeAnyKeyIsTouched)
         EXPECT_TRUE(holdsEntry(current(root, L"TazuHere"), L"kept", program(L"TazuHere"), false, false));
 }
 
-TEST_F(ContextMenuTest, EntryWithAnotherSubkeyIsNotDeleted)
+// A removal that cannot finish leaves the entry whole: here the verb key holds another subkey,
+// which is not the entry's to delete, so the command key deleted before it comes back.
+TEST_F(ContextMenuTest, AnEntryThatCannotGoStaysWhole)
 {
     ASSERT_EQ(0, registerProgramEntries(MenuForMachine, L"TazuHere.exe", L"entry", false, false));
     std::wstring key = current(kFoldersShellRoot, L"TazuHere");
@@ -132,11 +135,84 @@ TEST_F(ContextMenuTest, EntryWithAnotherSubkeyIsNotDeleted)
     trailClear(&g_errorTrail);
     EXPECT_EQ(-1, removeProgramEntries(MenuForMachine, L"TazuHere.exe"));
     EXPECT_FALSE(keyExists(current(kFilesShellRoot, L"TazuHere")));
-    EXPECT_FALSE(keyExists(key + L"\\Command"));
+    EXPECT_EQ(L"entry", keyValues(key)[L""].text);
+    EXPECT_EQ(L"\"" + program(L"TazuHere") + L"\" \"%1\"", keyValues(key + L"\\Command")[L""].text);
     EXPECT_TRUE(keyExists(key + L"\\Extra")) << "only the entry's own keys are deleted";
-    EXPECT_EQ(2030u, g_errorTrail.keptNumber);
+    // The step that stopped it (the verb key's deletion) with the system's code.
+    EXPECT_EQ(2033u, g_errorTrail.keptNumber);
+    EXPECT_NE(0u, g_errorTrail.keptCode);
     EXPECT_NE(nullptr, wcsstr(g_errorTrail.text, L"ID:UAC-CMP7")) << utf8(g_errorTrail.text);
     EXPECT_EQ(nullptr, wcsstr(g_errorTrail.text, L"ID:UAC-CMP6")) << utf8(g_errorTrail.text);
+    EXPECT_EQ(nullptr, wcsstr(g_errorTrail.text, L"ID:UAC-CMR6")) << utf8(g_errorTrail.text);
+}
+
+// HKEY_CURRENT_USER of this process stands for a key of the test's own while one of these lives,
+// so that the user's classes begin empty and nothing of them outlives the test.
+class OwnUserKey {
+public:
+    OwnUserKey() : path_(L"Software\\vantrel_user_" + std::to_wstring(GetCurrentProcessId()))
+    {
+        if (RegCreateKeyExW(HKEY_CURRENT_USER, path_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key_,
+                            nullptr) != ERROR_SUCCESS)
+            key_ = nullptr;
+        overridden_ = key_ && RegOverridePredefKey(HKEY_CURRENT_USER, key_) == ERROR_SUCCESS;
+    }
+    ~OwnUserKey()
+    {
+        if (overridden_) RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
+        if (key_) RegCloseKey(key_);
+        RegDeleteTreeW(HKEY_CURRENT_USER, path_.c_str());
+    }
+    bool ready() const { return overridden_; }
+
+private:
+    std::wstring path_;
+    HKEY key_ = nullptr;
+    bool overridden_ = false;
+};
+
+bool makeEmptyKey(const std::wstring& path)
+{
+    HKEY key = nullptr;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, (L"Software\\Classes\\" + path).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                        nullptr, &key, nullptr) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(key);
+    return true;
+}
+
+// The user's classes may lack "*" and "Folder": a registration makes them, and the removal of
+// the last entry takes away what it made once nothing else is in it, never a key that was there.
+TEST_F(ContextMenuTest, RemovalTakesAwayOnlyTheParentsThatRegistrationMade)
+{
+    struct Case {
+        const char* name;
+        bool valueAddedToStar;   // someone else put a value into "*" meanwhile
+    };
+    const Case cases[] = {{"untouched", false}, {"\"*\" used by someone else", true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        OwnUserKey user;
+        ASSERT_TRUE(user.ready());
+        ASSERT_TRUE(makeEmptyKey(L"Folder\\shell"));   // there before: "Folder" and "Folder\shell"
+        for (const wchar_t* file : {L"TazuHere.exe", L"TazuThere.exe"})
+            ASSERT_EQ(0, registerProgramEntries(MenuForUser, file, L"entry", true, true));
+        EXPECT_EQ(1u, keyValues(L"*", UserClasses).count(kMadeForEntriesValue));
+        EXPECT_EQ(1u, keyValues(L"*\\shell", UserClasses).count(kMadeForEntriesValue));
+        EXPECT_EQ(0u, keyValues(L"Folder", UserClasses).count(kMadeForEntriesValue));
+        EXPECT_EQ(0u, keyValues(L"Folder\\shell", UserClasses).count(kMadeForEntriesValue));
+        if (c.valueAddedToStar) {
+            ASSERT_TRUE(writeDefaultText(L"*", L"theirs", UserClasses));
+        }
+
+        ASSERT_EQ(0, removeProgramEntries(MenuForUser, L"TazuHere.exe"));
+        EXPECT_TRUE(keyExists(L"*\\shell", UserClasses)) << "another entry is still in it";
+        ASSERT_EQ(0, removeProgramEntries(MenuForUser, L"TazuThere.exe"));
+        EXPECT_FALSE(keyExists(L"*\\shell", UserClasses));
+        EXPECT_EQ(c.valueAddedToStar, keyExists(L"*", UserClasses));
+        EXPECT_TRUE(keyExists(L"Folder\\shell", UserClasses));
+        EXPECT_TRUE(subkeyNames(L"Folder\\shell", UserClasses).empty());
+    }
 }
 
 // What the check and the removal asked for when they opened keys. Wine enforces no access
@@ -199,17 +275,21 @@ TEST_F(ContextMenuTest, CheckOpensForReadingAndRemovalForChangingInTheScopesOwnC
         EXPECT_EQ(0, checkEntryUnder(MenuForMachine, kFilesShellRoot, L"TazuThere.exe"));
         EXPECT_TRUE(everyOpenAsked(KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS, 4));
 
-        // Removal opens to delete: refused here, so it fails and deletes nothing.
+        // Removal opens to delete, the verb key first: refused here, so it fails at once, says
+        // where and why, and deletes nothing.
         g_opens.clear();
         trailClear(&g_errorTrail);
         EXPECT_EQ(-1, removeProgramEntries(MenuForMachine, L"TazuHere.exe"));
-        EXPECT_EQ(2030u, g_errorTrail.keptNumber);
+        EXPECT_EQ(2032u, g_errorTrail.keptNumber);
         EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), g_errorTrail.keptCode);
-        EXPECT_TRUE(everyOpenAsked(KEY_ALL_ACCESS, 8));
+        EXPECT_TRUE(everyOpenAsked(KEY_ALL_ACCESS, 4));
+        for (const wchar_t* root : kRoots)
+            EXPECT_TRUE(holdsEntry(current(root, L"TazuHere"), L"entry", program(L"TazuHere"), false, false));
     }
     RecordedOpens opens(false);
+    // Per root the legacy verb key (missing), then the current verb key and its command key.
     EXPECT_EQ(0, removeProgramEntries(MenuForMachine, L"TazuHere.exe"));
-    EXPECT_TRUE(everyOpenAsked(KEY_ALL_ACCESS, 8));
+    EXPECT_TRUE(everyOpenAsked(KEY_ALL_ACCESS, 6));
     for (const wchar_t* root : kRoots) EXPECT_FALSE(keyExists(current(root, L"TazuHere")));
     g_opens.clear();
     EXPECT_EQ(4, checkProgramEntries(MenuForUser, L"TazuHere.exe"));

@@ -133,6 +133,8 @@ TEST(MessageTable, EveryNumberHasItsText)
          L"コンテキストメニュー(レジストリ)の登録に失敗しました。"},
         {{2031, 2032, 2033}, L"Failed to delete the context menu(registry).",
          L"コンテキストメニュー(レジストリ)の削除に失敗しました。"},
+        {{2040}, L"TazuUAC changed nothing: this Windows cannot keep it from loading libraries from its folder.",
+         L"このWindowsではTazuUACのライブラリの読み込み先を制限できないため、何も変更していません。"},
         {{2050, 2053, 2056, 2060, 2063}, L"Failed to update the context menu(registry).",
          L"コンテキストメニュー(レジストリ)の更新に失敗しました。"},
         {{0}, L"", L""},
@@ -334,6 +336,36 @@ TEST(DebugLog, ALinkInTheLogsPlaceGetsNothing)
         EXPECT_EQ("precious", readBytes(elsewhere));
         EXPECT_EQ("precious", readBytes(log));
     }
+}
+
+// An elevated program writes its log only where its own image lies: a link in its folder's path
+// could otherwise lead an elevated write into any folder. Here the test program's folder stands
+// for the program's; a log elsewhere gets nothing, and is not even created.
+TEST(DebugLog, AnElevatedProgramsLogStaysInItsOwnFolder)
+{
+    wchar_t self[MAX_PATH];
+    ASSERT_GT(GetModuleFileNameW(nullptr, self, MAX_PATH), 0u);
+    std::wstring own(self);
+    own = own.substr(0, own.find_last_of(L'\\') + 1) + L"vantrel_log_" + std::to_wstring(GetCurrentProcessId()) + L".log";
+    TempFolder temp;
+    const std::wstring existing = temp / L"tazu_debug.log";
+    ASSERT_TRUE(writeUtf16File(existing, L"old\r\n"));
+    const std::wstring made = temp / L"new\\";
+    ASSERT_TRUE(makeDirectory(made));
+
+    ASSERT_EQ(0, keepDebugLogInProgramFolder());
+    appendDebugLog(own.c_str(), L"kept");
+    appendDebugLog(existing.c_str(), L"elsewhere");
+    appendDebugLog((made + L"tazu_debug.log").c_str(), L"elsewhere");
+    allowDebugLogAnywhere();
+
+    EXPECT_EQ(L"kept\r\n", readUtf16File(own));
+    EXPECT_TRUE(DeleteFileW(own.c_str()));
+    EXPECT_EQ(L"old\r\n", readUtf16File(existing));
+    EXPECT_FALSE(fileExists(made + L"tazu_debug.log"));
+    // Without the check (programs that are not elevated) the log goes where its path says.
+    appendDebugLog((made + L"tazu_debug.log").c_str(), L"anywhere");
+    EXPECT_EQ(L"anywhere\r\n", readUtf16File(made + L"tazu_debug.log"));
 }
 
 TEST(DebugLog, UnopenableLogIsSilent)

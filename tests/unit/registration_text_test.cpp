@@ -295,13 +295,13 @@ TEST(RegistryVerdict, CheckOfBothVariants)
 
 TEST(RegistryVerdict, RemovalOfBothVariants)
 {
-    const LONG ok = ERROR_SUCCESS, missing = ERROR_FILE_NOT_FOUND, denied = ERROR_ACCESS_DENIED;
-    const VariantRemovalCodes gone = {missing, missing, missing, missing};
-    const VariantRemovalCodes removed = {ok, ok, ok, ok};
+    const LONG ok = ERROR_SUCCESS, missing = ERROR_FILE_NOT_FOUND, denied = ERROR_ACCESS_DENIED, bad = 1009;
+    const VariantRemoval gone = {4, 0, missing, ok};
+    const VariantRemoval removed = {0, 0, ok, ok};
     struct Case {
         const char* name;
-        VariantRemovalCodes legacy;
-        VariantRemovalCodes current;
+        VariantRemoval legacy;
+        VariantRemoval current;
         bool quiet;
         int result;
         int point;
@@ -310,13 +310,14 @@ TEST(RegistryVerdict, RemovalOfBothVariants)
     const Case cases[] = {
         {"current removed", gone, removed, false, 0, 0, ok},
         {"legacy removed", removed, gone, false, 0, 0, ok},
+        {"both removed", removed, removed, false, 0, 0, ok},
         {"nothing there", gone, gone, false, 4, 1, missing},
         {"nothing there, quiet", gone, gone, true, 0, 0, ok},
-        {"verb key without command key", gone, {missing, missing, ok, ok}, false, -1, 2, missing},
-        {"current command key denied", {ok, ok, ok, denied}, {denied, denied, ok, ok}, false, -1, 2, denied},
-        {"command key not deleted", {ok, denied, ok, denied}, {ok, denied, ok, denied}, false, -1, 3, denied},
-        {"verb key not opened", {ok, ok, denied, denied}, {ok, ok, missing, missing}, false, -1, 4, missing},
-        {"verb keys not deleted", {ok, ok, ok, denied}, {ok, ok, ok, denied}, false, -1, 5, denied},
+        // The step that stopped, with its own code: never an earlier step's success.
+        {"current verb key not deleted", gone, {-1, 5, denied, ok}, false, -1, 5, denied},
+        {"legacy stopped, current removed", {-1, 2, bad, ok}, removed, false, -1, 2, bad},
+        {"both stopped: the current one's step", {-1, 3, bad, ok}, {-1, 4, denied, ok}, false, -1, 4, denied},
+        {"stopped, quiet", gone, {-1, 5, denied, ok}, true, 0, 0, ok},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

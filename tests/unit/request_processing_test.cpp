@@ -167,6 +167,30 @@ TEST_F(RequestProcessingTest, RefusedRequestChangesNothing)
     EXPECT_STREQ(L"Failed to update the context menu(registry).", messageTableText(2050, UiEnglish));
 }
 
+// Where TazuUAC could not keep libraries of its own folder from loading it changes nothing; its
+// reply says why for every row that asked for a change.
+TEST_F(RequestProcessingTest, WithoutARestrictedSearchNothingChanges)
+{
+    preRegister(0);
+    struct Case {
+        const wchar_t* request;
+        ExpectedReply reply;
+    };
+    const Case cases[] = {
+        {L"0 0 1 2 1 0", {{2, 0, 2, 0, 2}, {2040, 0, 2040, 0, 2040}, {}}},
+        {L"0 0 x", {{2, 2, 2, 2, 2}, {2050, 2050, 2050, 2050, 2050}, {}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(utf8(c.request));
+        RegistrationReply reply;
+        refuseWithoutRestrictedSearch(c.request, &reply);
+        EXPECT_TRUE(repliedAs(reply, c.reply));
+        for (const wchar_t* root : kRoots)
+            EXPECT_TRUE(holdsEntry(current(root, 0), L"registered before", program(0), false, false));
+        for (int row = 1; row < 5; ++row) EXPECT_TRUE(absent(row));
+    }
+}
+
 TEST_F(RequestProcessingTest, WithoutElevationEveryRequestedRowFails)
 {
     struct Case {

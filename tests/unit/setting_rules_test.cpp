@@ -60,6 +60,12 @@ TEST(BackupSettingsCheck, EachFailureShowsItsMessageInBothLanguages)
          (L"The path of the backup destination folder is too long.\n\nNow:292 characters or more  Max:259 characters\n\n" +
           std::wstring(291, L'd') + L"\\"),
          (L"バックアップ先のフォルダのパスが長すぎます。\n\n現在:292文字以上 最大:259文字\n\n" + std::wstring(291, L'd') + L"\\")}, 
+        {"relative destination", [](SettingsRecord* r) { wcscpy(r->path, L"Backup"); }, 0,
+         L"The backup destination folder must be a full path,\nsuch as D:\\Backup\\ or \\\\server\\share\\Backup\\.\n\nBackup\\",
+         L"バックアップ先のフォルダはフルパスで指定してください。\n(例: D:\\Backup\\ または \\\\server\\share\\Backup\\)\n\nBackup\\"},
+        {"destination with a stream's colon and a bar", [](SettingsRecord* r) { wcscpy(r->path, L"C:\\a:b|c"); }, 0,
+         L"The path of the backup destination folder holds characters that can not be used.\n\nNG : : | \n\nC:\\a:b|c\\",
+         L"バックアップ先のフォルダのパスに使用できない文字が含まれています。\n\nNG : : | \n\nC:\\a:b|c\\"},
         {"destination that cannot be created", [](SettingsRecord* r) { wcscpy(r->path, L"Q:\\New"); }, 5,
          L"Failed to create backup destination folder.\nQ:\\New\\", L"バックアップ先のフォルダの作成に失敗しました。\nQ:\\New\\"},
         {"top too long", [&](SettingsRecord* r) { wcscpy(r->prefixBef1, long260.c_str()); }, 0,
@@ -130,16 +136,17 @@ TEST(BackupSettingsCheck, EachFailureShowsItsMessageInBothLanguages)
     g_folderResult = 0;
 }
 
-TEST(BackupSettingsCheck, KeepBackupsFieldTakesZeroToNineHundredNinetyNine)
+TEST(BackupSettingsCheck, KeepBackupsFieldTakesOneToThreeDigits)
 {
     struct Row { const wchar_t* text; int value; };
     const Row rows[] = {
-        {L"0", 0}, {L"3", 3}, {L"007", 7}, {L" 12 ", 12}, {L"999", 999},
-        {L"", -1}, {L"1000", -1}, {L"-1", -1}, {L"3a", -1}, {L"1 2", -1}, {L"\xFF13", -1},
+        {L"0", 0}, {L"3", 3}, {L"007", 7}, {L"999", 999},
+        {L" 12 ", -1}, {L"", -1}, {L"1000", -1}, {L"0001", -1}, {L"-1", -1}, {L"+1", -1}, {L"3a", -1},
+        {L"1 2", -1}, {L"\xFF13", -1},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(utf8(row.text));
-        EXPECT_EQ(row.value, parseKeepBackups(row.text));
+        EXPECT_EQ(row.value, keepBackupsOfText(row.text));
     }
 
     const std::wstring english = L"The number of backups to keep must be a number from 0 to 999.\n(0: keep every backup)\n";
@@ -186,6 +193,11 @@ TEST(BackupSettingsCheck, DestinationIsCreatedOnlyWhenGivenAndBeforeTheTextsAreC
         {L"C:\\Backup ", L"", L"C:\\Backup\\", L"C:\\Backup\\"},
         {L"  C:\\Backup\\  ", L"", L"C:\\Backup\\", L"C:\\Backup\\"},
         {L"   ", L"", nullptr, L""},
+        // The ideographic space of a Japanese input method is a blank too.
+        {L"\x3000" L"C:\\Backup\x3000", L"", L"C:\\Backup\\", L"C:\\Backup\\"},
+        // Never made, and refused as written: a relative destination, one with a stream's colon.
+        {L"C:Backup", L"", nullptr, L"C:Backup"},
+        {L"C:\\Back:up", L"", nullptr, L"C:\\Back:up"},
         // A folder made for a destination stays even when a later check fails.
         {L"C:\\Made", L"?", L"C:\\Made\\", L"C:\\Made\\"},
     };

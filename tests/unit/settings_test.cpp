@@ -195,6 +195,11 @@ TEST(SettingsRead, ValuesAreInterpreted)
         {L"Lang=de", UiJapanese, nullptr, 1},
         {L"Path=C:\\Backup", any, L"C:\\Backup\\", 1},
         {L"Path=C:\\Backup\\", any, L"C:\\Backup\\", 1},
+        // Blanks that the profile reader keeps (quoted), of both kinds, go before the backslash
+        // comes: never a folder whose name ends in a blank.
+        {L"Path=\" D:\\Backup \"", any, L"D:\\Backup\\", 1},
+        {L"Path=\"\x3000" L"D:\\Backup\x3000\"", any, L"D:\\Backup\\", 1},
+        {L"Path=\"  \"", any, L"", 1},
         {L"AutoClose=abc", any, nullptr, 0},
         {L"AutoClose=0", any, nullptr, 0},
     };
@@ -238,12 +243,14 @@ TEST(SettingsRead, UserMenuIsOnOnlyForOne)
     }
 }
 
-TEST(SettingsRead, KeepBackupsIsZeroUnlessOneToNineHundredNinetyNine)
+TEST(SettingsRead, KeepBackupsIsZeroUnlessOneToThreeDigitsOfOneToNineHundredNinetyNine)
 {
     TempFolder temp;
     struct Row { const wchar_t* value; int expected; };
-    // Anything unclear keeps every backup rather than removing some.
-    const Row rows[] = {{L"1", 1}, {L"3", 3}, {L"999", 999}, {L"0", 0}, {L"1000", 0}, {L"-2", 0}, {L"abc", 0}};
+    // Anything unclear keeps every backup rather than removing some; the profile's own number
+    // reader would take the texts after "abc" as 3.
+    const Row rows[] = {{L"1", 1}, {L"3", 3}, {L"007", 7}, {L"999", 999}, {L"0", 0}, {L"1000", 0}, {L"-2", 0},
+                        {L"abc", 0}, {L"3x", 0}, {L"\" 3\"", 0}, {L"0x3", 0}, {L"4294967299", 0}};
     const std::wstring ini = temp / L"tazu.ini";
     for (const Row& row : rows) {
         SCOPED_TRACE(utf8(row.value));
