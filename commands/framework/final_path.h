@@ -2,10 +2,14 @@
 // mapping. Used to find a destination that leads into the item it would back up.
 #pragma once
 #include <stddef.h>
+#include <windows.h>
 
 // The path by which the file system reaches an existing file or folder, after every link and
 // drive mapping, in the plain form ("C:\...", "\\server\share\..."). False when it cannot be had.
 bool finalPathOfExisting(const wchar_t* path, wchar_t* out, size_t capacity);
+
+// The same for an object already open.
+bool finalPathOfHandle(HANDLE handle, wchar_t* out, size_t capacity);
 
 // Final path of a full path that may not exist yet (a destination still to be made): the final
 // path of its nearest existing folder, with the missing rest appended as written. False when no

@@ -91,3 +91,16 @@ bool isWithinFolder(const wchar_t* path, const wchar_t* folder)
            CSTR_EQUAL;
 }
 
+
+bool isDriveOrSharePath(const wchar_t* path)
+{
+    if (!path) return false;
+    if (isDriveLetter(path[0]) && path[1] == L':' && path[2] == L'\\') return true;
+    if (path[0] != L'\\' || path[1] != L'\\') return false;
+    // A server name and a share name, neither empty; never the "?" or "." of a device path.
+    const wchar_t* server = path + 2;
+    const wchar_t* slash = wcschr(server, L'\\');
+    if (!slash || slash == server || ((server[0] == L'?' || server[0] == L'.') && slash == server + 1)) return false;
+    const wchar_t* share = slash + 1;
+    return share[0] != L'\0' && share[0] != L'\\';
+}

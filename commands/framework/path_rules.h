@@ -19,6 +19,11 @@ bool isFullPath(const wchar_t* path);
 // The path with trailing backslashes removed into out; false when it does not fit.
 bool withoutTrailingBackslashes(const wchar_t* path, wchar_t* out, size_t capacity);
 
+// Whether a path is a drive path ("X:\...") or a share ("\\server\share\..."): the only forms
+// that name the same place for every program, whatever its working folder. "\\?\" and "\\.\"
+// device forms are neither. Pure text.
+bool isDriveOrSharePath(const wchar_t* path);
+
 // Full path of a folder or item for comparisons, with its long names where it exists.
 void comparisonPath(const wchar_t* path, wchar_t* out, size_t capacity);
 
