@@ -43,6 +43,12 @@ bool isSharePath(const wchar_t* text)
 
 }  // namespace
 
+bool isDriveOrSharePath(const wchar_t* path)
+{
+    if (!path) return false;
+    return (isDriveLetter(path[0]) && path[1] == L':' && path[2] == L'\\') || isSharePath(path);
+}
+
 void trimDestinationBlanks(wchar_t* text)
 {
     size_t length = wcslen(text);
@@ -62,8 +68,8 @@ int destinationFault(const wchar_t* text, wchar_t* characters, size_t capacity)
 {
     if (capacity) characters[0] = L'\0';
     if (!text[0]) return DestinationUsable;
-    const bool drivePath = isDriveLetter(text[0]) && text[1] == L':' && text[2] == L'\\';
-    if (!drivePath && !isSharePath(text)) return DestinationNotFull;
+    if (!isDriveOrSharePath(text)) return DestinationNotFull;
+    const bool drivePath = text[0] != L'\\';
     // Past the drive's colon a colon would name a stream of a folder.
     const wchar_t* rest = drivePath ? text + 2 : text;
     if (listForbiddenCharacters(rest, PathBelowDriveCharacters, characters, capacity) > 0)

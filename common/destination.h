@@ -16,6 +16,11 @@ void trimDestinationBlanks(wchar_t* text);
 // " D:\Backup " becomes "D:\Backup\" and never a folder whose name ends in a blank.
 void normaliseDestination(wchar_t* text, size_t capacity);
 
+// Whether a path is a drive path ("X:\...") or a share path ("\\server\share\..."): the only
+// forms that name the same place for every program, whatever its working folder. The device
+// forms "\\?\" and "\\.\" are neither. Pure text.
+bool isDriveOrSharePath(const wchar_t* path);
+
 enum DestinationFault {
     DestinationUsable = 0,       // empty (nothing is asked of it), or a full folder path
     DestinationNotFull = 1,      // not a drive path "X:\..." nor a share path "\\server\share\..."

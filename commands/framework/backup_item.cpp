@@ -77,6 +77,9 @@ int beginBackupItem(const wchar_t* itemPath, BackupItem* item)
         copyText(item->path, kPathChars, full);
     }
 
+    // The item as the record of backups names it: the same wherever it was reached from.
+    if (!finalPathOfExisting(item->path, item->finalPath, kComparedPathChars))
+        comparisonPath(item->path, item->finalPath, kComparedPathChars);
     noteItem(item->path);
     item->kind = (item->entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? ItemFolder : ItemFile;
     item->collisions = 0;

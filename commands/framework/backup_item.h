@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include "naming.h"
+#include "path_rules.h"
 #include "paths.h"
 
 constexpr size_t kErrorTextChars = 256;
@@ -13,6 +14,7 @@ constexpr size_t kErrorTextChars = 256;
 // Working state of one item.
 struct BackupItem {
     wchar_t path[kPathChars];           // one trailing backslash removed
+    wchar_t finalPath[kComparedPathChars]; // where the file system has it, after every link
     WIN32_FIND_DATAW entry;             // its directory entry, found when the item began
     ItemKind kind;
     OutputKind output;                  // set by the loop: a copy or an archive

@@ -3,10 +3,13 @@
 
 #include <string.h>
 
+#include "backup_turn.h"
 #include "command_texts.h"
+#include "final_path.h"
 #include "folder_dialog.h"
 #include "message_box.h"
 #include "new_path_claim.h"
+#include "older_backups.h"
 #include "path_rules.h"
 #include "run_state.h"
 #include "settings.h"
@@ -64,9 +67,37 @@ int destinationBesideItem(BackupItem* item)
     return joinFolder(&item->parts, g_run.destinationFolder, kFolderChars) == 0 ? PassGoOn : PassFail;
 }
 
-int runBackupLoop(BackupItem* item, DestinationRule destination, OutputKind output, ItemOperation operation)
+namespace {
+
+// What a pass asks of the loop when the new path cannot be written: the re-selection, which
+// shows dialogs, and so happens after the turn is given back.
+constexpr int kPassReselect = 2;
+
+// One pass from the composition to the operation. Returns PassGoOn when the operation made the
+// backup, PassAgain, PassFail or kPassReselect (item->errorText says why).
+int composeTestAndOperate(BackupItem* item, OutputKind output, ItemOperation operation, wchar_t* newPath, size_t capacity)
 {
     const ItemKind writeKind = output == OutputArchive ? ItemFile : item->kind;
+    int step = composeFreeNewPath(item, output, newPath, capacity);
+    if (step != PassGoOn) return step;
+
+    int tested = writeTest(newPath, writeKind, g_run.destinationFolder, item->errorText, kErrorTextChars);
+    if (tested == kNewPathTaken) return collisionOrFail(item, newPath);
+    if (tested != 0) return kPassReselect;
+
+    if (g_beforeOperation) g_beforeOperation(newPath);
+    // Another program may have taken the name since the write test: compose again rather
+    // than write over (and on failure remove) an item that is not ours.
+    int result = pathExists(newPath) ? kNewPathTaken : operation(item, newPath);
+    if (result == kNewPathTaken) return collisionOrFail(item, newPath);
+    if (result == kNewPathNotWritable) return kPassReselect;
+    return result == 0 ? PassGoOn : PassFail;
+}
+
+}  // namespace
+
+int runBackupLoop(BackupItem* item, DestinationRule destination, OutputKind output, ItemOperation operation)
+{
     item->output = output;
     for (;;) {
         memset(&item->parts, 0, sizeof item->parts);
@@ -80,34 +111,20 @@ int runBackupLoop(BackupItem* item, DestinationRule destination, OutputKind outp
         if (step != PassGoOn) return -1;
         if (refuseDestinationInsideItem(item, g_run.destinationFolder) != PassGoOn) return -1;
 
+        // From the claim of the new name through the copy, the record and the clean-up, runs of
+        // this item into this folder take turns. Without the turn (another run kept it too long)
+        // the backup is made and recorded all the same, but nothing older is cleaned up.
+        wchar_t folder[kComparedPathChars];
+        if (!finalPath(g_run.destinationFolder, folder, kComparedPathChars))
+            comparisonPath(g_run.destinationFolder, folder, kComparedPathChars);
+        HANDLE turn = takeBackupTurn(item->finalPath, item->kind, output, folder);
         wchar_t newPath[kComposedPathChars];
-        step = composeFreeNewPath(item, output, newPath, kComposedPathChars);
+        step = composeTestAndOperate(item, output, operation, newPath, kComposedPathChars);
+        if (step == PassGoOn) recordAndCleanUp(item, turn != nullptr);
+        giveBackTurn(turn);
+
+        if (step == kPassReselect) step = reselectAfterFailedWriteTest(item->errorText, newPath);
         if (step == PassAgain) continue;
-        if (step != PassGoOn) return -1;
-
-        int tested = writeTest(newPath, writeKind, g_run.destinationFolder, item->errorText, kErrorTextChars);
-        if (tested == kNewPathTaken) {
-            if (collisionOrFail(item, newPath) == PassFail) return -1;
-            continue;
-        }
-        if (tested != 0) {
-            if (reselectAfterFailedWriteTest(item->errorText, newPath) == PassFail) return -1;
-            continue;
-        }
-
-        if (g_beforeOperation) g_beforeOperation(newPath);
-        // Another program may have taken the name since the write test: compose again rather
-        // than write over (and on failure remove) an item that is not ours.
-        int result = pathExists(newPath) ? kNewPathTaken : operation(item, newPath);
-        if (result == kNewPathTaken) {
-            if (collisionOrFail(item, newPath) == PassFail) return -1;
-            continue;
-        }
-        if (result == kNewPathNotWritable) {
-            if (reselectAfterFailedWriteTest(item->errorText, newPath) == PassFail) return -1;
-            continue;
-        }
-        return result == 0 ? 0 : -1;
+        return step == PassGoOn ? 0 : -1;
     }
 }
-

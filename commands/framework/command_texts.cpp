@@ -78,16 +78,48 @@ const wchar_t* const kSecondToolFormat = L"%s ...";
 
 const BilingualText kOlderMovedNote = {L" (古い%d個をごみ箱へ)", L" (%d older to Recycle Bin)"};
 const BilingualText kOlderKeptNote = {L" (ごみ箱なし: 古い分は保持)", L" (no Recycle Bin: older kept)"};
+const BilingualText kOlderNoRoomNote = {L" (ごみ箱に空きなし: 古い分は保持)", L" (Recycle Bin full: older kept)"};
 const BilingualText kOlderStoppedNote = {L" (古い分の整理を中止)", L" (clean-up stopped)"};
+const BilingualText kOlderNoRecordNote = {L" (記録を使えず: 古い分は保持)", L" (no record: older kept)"};
+const BilingualText kOlderNoTurnNote = {L" (別の実行中: 古い分は保持)", L" (another run: older kept)"};
+const BilingualText kOlderInUseNote = {L" (使用中の古い分は保持)", L" (older in use kept)"};
 const BilingualText kOlderMovedSentence = {
     L"%s: 古いバックアップ%d個をごみ箱へ移動しました。",
     L"%s: %d older backup(s) went to the Recycle Bin.",
 };
 const BilingualText kOlderKeptNoBinSentence = {
-    L"%s: ドライブ %s にはごみ箱がないため、古いバックアップは削除せずに残しました。",
-    L"%s: older backups were kept, the drive %s has no Recycle Bin.",
+    L"%s: 古いバックアップ%d個は残しました: ドライブ %s にはごみ箱がありません。",
+    L"%s: %d older backup(s) stay: the drive %s has no Recycle Bin.",
+};
+const BilingualText kOlderNoRoomSentence = {
+    L"%s: 古いバックアップ%d個は残しました: %s のごみ箱に %s の空きがありません。",
+    L"%s: %d older backup(s) stay: the Recycle Bin of %s has no room for %s.",
 };
 const BilingualText kOlderStoppedSentence = {
-    L"%s: %s をごみ箱へ移動できなかったため、古いバックアップの整理を中止しました。",
-    L"%s: could not move %s to the Recycle Bin; the clean-up of older backups stopped.",
+    L"%s: %s をごみ箱へ移動できなかったため、古いバックアップの整理を中止しました (%d個を保持)。",
+    L"%s: could not move %s to the Recycle Bin; the clean-up of older backups stopped (%d kept).",
+};
+const BilingualText kOlderRecordLockedSentence = {
+    L"%s: バックアップの記録 %s を別のプログラムが使用中のため、古いバックアップは整理しませんでした。",
+    L"%s: older backups stay: another program keeps the record of backups made (%s) open.",
+};
+const BilingualText kOlderRecordUnusableSentence = {
+    L"%s: バックアップの記録 %s を読み書きできないため、古いバックアップは整理しませんでした。",
+    L"%s: older backups stay: the record of backups made (%s) cannot be read or written.",
+};
+const BilingualText kOlderRecordDamagedSentence = {
+    L"%s: バックアップの記録 %s に読めない行があるため、古いバックアップは整理しませんでした。このファイルを削除すると記録をやり直します。",
+    L"%s: older backups stay: the record of backups made (%s) holds lines that cannot be read. Delete it to start a new record.",
+};
+const BilingualText kOlderRecordNoPlaceSentence = {
+    L"%s: バックアップの記録を置く設定フォルダがないため、古いバックアップは整理しませんでした。",
+    L"%s: older backups stay: there is no settings folder to keep the record of backups made in.",
+};
+const BilingualText kOlderNoTurnSentence = {
+    L"%s: この項目の同じフォルダへの別のバックアップが実行中のため、古いバックアップは整理しませんでした。",
+    L"%s: older backups stay: another backup of this item into this folder was still running.",
+};
+const BilingualText kOlderInUseSentence = {
+    L"%s: 古いバックアップ%d個は、リンクであるか項目または作業フォルダを含むため残しました。",
+    L"%s: %d older backup(s) stay: they are links or hold the item or the working folder.",
 };

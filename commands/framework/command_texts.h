@@ -39,7 +39,18 @@ extern const wchar_t* const kSecondToolFormat;            // first path
 // sentence in the tooltip, both beginning with what identifies the item.
 extern const BilingualText kOlderMovedNote;               // count
 extern const BilingualText kOlderKeptNote;
+extern const BilingualText kOlderNoRoomNote;
 extern const BilingualText kOlderStoppedNote;
+extern const BilingualText kOlderNoRecordNote;
+extern const BilingualText kOlderNoTurnNote;
+extern const BilingualText kOlderInUseNote;
 extern const BilingualText kOlderMovedSentence;           // item name, count
-extern const BilingualText kOlderKeptNoBinSentence;       // item name, drive
-extern const BilingualText kOlderStoppedSentence;         // item name, backup that stayed
+extern const BilingualText kOlderKeptNoBinSentence;       // item name, count, drive
+extern const BilingualText kOlderNoRoomSentence;          // item name, count, drive, size
+extern const BilingualText kOlderStoppedSentence;         // item name, backup that stayed, count
+extern const BilingualText kOlderRecordLockedSentence;    // item name, record file
+extern const BilingualText kOlderRecordUnusableSentence;  // item name, record file
+extern const BilingualText kOlderRecordDamagedSentence;   // item name, record file
+extern const BilingualText kOlderRecordNoPlaceSentence;   // item name
+extern const BilingualText kOlderNoTurnSentence;          // item name
+extern const BilingualText kOlderInUseSentence;           // item name, count

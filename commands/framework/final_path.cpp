@@ -26,20 +26,15 @@ void setFinalPathCall(FinalPathCall call)
     g_finalPathCall = call;
 }
 
-bool finalPathOfExisting(const wchar_t* path, wchar_t* out, size_t capacity)
+bool finalPathOfHandle(HANDLE handle, wchar_t* out, size_t capacity)
 {
     FinalPathCall call = g_finalPathCall ? g_finalPathCall : systemFinalPathCall();
     if (!call) return false;
-    // Backup semantics open a folder as well as a file; nothing of the contents is read.
-    HANDLE handle = CreateFileW(path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) return false;
     wchar_t final[kComparedPathChars];
     DWORD length = call(handle, final, kComparedPathChars, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
     // Some network redirectors cannot normalize a name: the name as opened, links resolved all
     // the same, still says where the path leads.
     if (length == 0) length = call(handle, final, kComparedPathChars, FILE_NAME_OPENED | VOLUME_NAME_DOS);
-    CloseHandle(handle);
     if (length == 0 || length >= kComparedPathChars) return false;
     const wchar_t* plain = final;
     if (_wcsnicmp(final, L"\\\\?\\UNC\\", 8) == 0) {
@@ -49,6 +44,18 @@ bool finalPathOfExisting(const wchar_t* path, wchar_t* out, size_t capacity)
         plain = final + 4;
     }
     return copyText(out, capacity, plain) == 0;
+}
+
+bool finalPathOfExisting(const wchar_t* path, wchar_t* out, size_t capacity)
+{
+    if (!g_finalPathCall && !systemFinalPathCall()) return false;
+    // Backup semantics open a folder as well as a file; nothing of the contents is read.
+    HANDLE handle = CreateFileW(path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return false;
+    bool found = finalPathOfHandle(handle, out, capacity);
+    CloseHandle(handle);
+    return found;
 }
 
 // Final path of a full path that may not exist yet (a destination still to be made): the final

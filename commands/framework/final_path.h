@@ -15,6 +15,9 @@ bool finalPathOfExisting(const wchar_t* path, wchar_t* out, size_t capacity);
 typedef DWORD(WINAPI* FinalPathCall)(HANDLE file, LPWSTR path, DWORD capacity, DWORD flags);
 void setFinalPathCall(FinalPathCall call);
 
+// The same for an object already open.
+bool finalPathOfHandle(HANDLE handle, wchar_t* out, size_t capacity);
+
 // Final path of a full path that may not exist yet (a destination still to be made): the final
 // path of its nearest existing folder, with the missing rest appended as written. False when no
 // part of it resolves.

@@ -6,6 +6,7 @@
 #include <string.h>
 #include <wchar.h>
 
+#include "backup_identity.h"
 #include "backup_item.h"
 #include "command_texts.h"
 #include "copied_tree.h"
@@ -62,15 +63,23 @@ int copyToNewPath(BackupItem* item, const wchar_t* newPath)
 {
     int claimed = claimNewPath(newPath, item->kind, item->errorText, kErrorTextChars);
     if (claimed != 0) return claimed;
+    // What the claim made, so that a failed copy removes this and nothing else.
+    wchar_t claimPath[kPathChars];
+    copyText(claimPath, kPathChars, newPath);
+    removeTrailingBackslash(claimPath);
+    ObservedObject claim;
+    bool claimKnown = observeObject(claimPath, &claim) == 0 && !claim.reparsePoint;
 
     int result = copyIntoClaim(item, newPath);
     wchar_t difference[kPathChars + kPathChars];
     bool incomplete = result == 0 && compareCopiedTree(item->path, newPath, difference, kPathChars + kPathChars) != CopyComplete;
     if (result == 0 && !incomplete) return 0;
 
-    // The new path was claimed by this run, so what lies there now is this run's failed copy.
-    shellFileOperation(FO_DELETE, newPath, nullptr, FOF_NOCONFIRMATION);
+    // What lies at the new path now is this run's failed copy only while it is still the object
+    // that the claim created; anything else there is someone else's and stays.
+    ObservedObject now;
+    if (claimKnown && observeObject(claimPath, &now) == 0 && !now.reparsePoint && sameObject(&now.identity, &claim.identity))
+        shellFileOperation(FO_DELETE, newPath, nullptr, FOF_NOCONFIRMATION);
     if (incomplete) showMessageF(MB_ICONERROR, g_settings.language, kCopyIncompleteText, difference);
     return -1;
 }
-

@@ -1,220 +1,334 @@
-// Clean-up of an item's older backups into the Recycle Bin.
+// The record of each backup and the clean-up of an item's older backups.
 #include "older_backups.h"
 
-#include <shellapi.h>
-#include <stdlib.h>
+#include <stdio.h>
 #include <string.h>
 #include <wchar.h>
 
+#include "backup_identity.h"
 #include "command_texts.h"
+#include "copied_tree.h"
+#include "destination.h"
+#include "final_path.h"
+#include "path_rules.h"
 #include "result_window.h"
 #include "run_state.h"
 #include "settings.h"
 
 namespace {
 
-RecycleBinCheck g_recycleBinCheck = folderHasRecycleBin;
+// ---- Sizes ----
 
-// The list grows by this many entries at a time.
-constexpr size_t kListStep = 64;
-
-bool sameName(const wchar_t* a, const wchar_t* b)
+// Bytes of the files below a folder (extended-length path without trailing backslash). Links
+// are not followed: the bin takes the link, not what it leads to.
+unsigned long long folderBytes(wchar_t* path, size_t length, int depth)
 {
-    return CompareStringOrdinal(a, -1, b, -1, TRUE) == CSTR_EQUAL;
+    if (depth > kMaxComparedDepth || length + 3 >= kLongPathChars) return 0;
+    wcscpy(path + length, L"\\*");
+    WIN32_FIND_DATAW entry;
+    HANDLE search = FindFirstFileExW(path, FindExInfoBasic, &entry, FindExSearchNameMatch, nullptr, 0);
+    path[length] = L'\0';
+    if (search == INVALID_HANDLE_VALUE) return 0;
+    unsigned long long total = 0;
+    do {
+        if (wcscmp(entry.cFileName, L".") == 0 || wcscmp(entry.cFileName, L"..") == 0) continue;
+        if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            total += (static_cast<unsigned long long>(entry.nFileSizeHigh) << 32) | entry.nFileSizeLow;
+            continue;
+        }
+        if (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) continue;
+        size_t nameLength = wcslen(entry.cFileName);
+        if (length + 1 + nameLength + 3 >= kLongPathChars) continue;
+        path[length] = L'\\';
+        wcscpy(path + length + 1, entry.cFileName);
+        total += folderBytes(path, length + 1 + nameLength, depth + 1);
+        path[length] = L'\0';
+    } while (FindNextFileW(search, &entry));
+    FindClose(search);
+    return total;
 }
 
-int newestFirst(const void* left, const void* right)
+unsigned long long backupBytes(const BackupRecord* record)
 {
-    const EarlierBackup* a = static_cast<const EarlierBackup*>(left);
-    const EarlierBackup* b = static_cast<const EarlierBackup*>(right);
-    int order = compareBackupKeys(&b->key, &a->key);
-    return order ? order : wcscmp(b->name, a->name);
+    if (!record->identity.folder) return record->identity.size;
+    wchar_t* path = static_cast<wchar_t*>(HeapAlloc(GetProcessHeap(), 0, kLongPathChars * sizeof(wchar_t)));
+    if (!path) return 0;
+    unsigned long long total = 0;
+    if (extendedLengthPath(record->backupPath, path, kLongPathChars) == 0) total = folderBytes(path, wcslen(path), 0);
+    HeapFree(GetProcessHeap(), 0, path);
+    return total;
 }
 
-bool dwordValueIsOne(HKEY root, const wchar_t* subKey, const wchar_t* value)
+// ---- What lies at an earlier backup's path ----
+
+// The folder part of a path without trailing backslash ("D:\Backup\x" gives "D:\Backup\").
+size_t folderLength(const wchar_t* path)
 {
-    DWORD data = 0;
-    DWORD size = sizeof data;
-    return RegGetValueW(root, subKey, value, RRF_RT_REG_DWORD, nullptr, &data, &size) == ERROR_SUCCESS && data == 1;
+    const wchar_t* slash = wcsrchr(path, L'\\');
+    return slash ? static_cast<size_t>(slash - path + 1) : 0;
 }
 
-// The bin of a volume is off when a policy says so for every drive, or the user chose "Don't
-// move files to the Recycle Bin" for this volume.
-bool recycleBinTurnedOff(const wchar_t* root)
+CandidateState observeCandidate(const BackupRecord* record, const wchar_t* itemFinalPath, const wchar_t* workingFolder)
 {
-    const wchar_t kPolicy[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer";
-    if (dwordValueIsOne(HKEY_CURRENT_USER, kPolicy, L"NoRecycleFiles") ||
-        dwordValueIsOne(HKEY_LOCAL_MACHINE, kPolicy, L"NoRecycleFiles"))
-        return true;
-    wchar_t volume[MAX_PATH];
-    if (!GetVolumeNameForVolumeMountPointW(root, volume, MAX_PATH)) return false;
-    const wchar_t* guid = wcschr(volume, L'{');
-    if (!guid) return false;
-    wchar_t key[MAX_PATH + 96];
-    formatInto(key, MAX_PATH + 96, L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\BitBucket\\Volume\\%s", guid);
-    size_t length = wcslen(key);
-    if (length && key[length - 1] == L'\\') key[length - 1] = L'\0';
-    return dwordValueIsOne(HKEY_CURRENT_USER, key, L"NukeOnDelete");
+    ObservedObject seen;
+    if (observeObject(record->backupPath, &seen) != 0) {
+        // Nothing there. A path that is there but cannot be opened stays the user's concern.
+        return pathExists(record->backupPath) ? CandidateChanged : CandidateGone;
+    }
+    if (!sameIdentity(&seen.identity, &record->identity)) return CandidateChanged;
+    // Reached by another way than recorded (a folder on the way became a link): not where ours was.
+    if (seen.finalPath[0] && wcscmp(seen.finalPath, record->backupPath) != 0) return CandidateChanged;
+    if (seen.reparsePoint) return CandidateLink;
+    if (record->identity.folder &&
+        (isWithinFolder(itemFinalPath, record->backupPath) || (workingFolder[0] && isWithinFolder(workingFolder, record->backupPath))))
+        return CandidateHoldsItem;
+    return CandidateOurs;
 }
 
-void report(const wchar_t* itemName, const CleanupReport* done)
+void workingFolderFinalPath(wchar_t* out, size_t capacity)
+{
+    out[0] = L'\0';
+    wchar_t current[kComparedPathChars];
+    DWORD length = GetCurrentDirectoryW(kComparedPathChars, current);
+    if (length == 0 || length >= kComparedPathChars) return;
+    if (!finalPathOfExisting(current, out, capacity)) copyText(out, capacity, current);
+}
+
+// ---- The report ----
+
+void reportIn(const wchar_t* itemName, const CleanupReport* done)
 {
     UiLanguage language = g_settings.language;
-    wchar_t note[64];
-    wchar_t sentence[2 * MAX_PATH + 256];
+    wchar_t note[64] = L"";
+    wchar_t sentence[3 * MAX_PATH + 256] = L"";
     const size_t noteChars = sizeof note / sizeof note[0];
     const size_t sentenceChars = sizeof sentence / sizeof sentence[0];
+    wchar_t recordPath[kSettingsPathChars];
+    recordFilePath(recordPath, kSettingsPathChars);
+
     if (done->moved > 0) {
         formatInto(note, noteChars, pickText(kOlderMovedNote, language), done->moved);
         formatInto(sentence, sentenceChars, pickText(kOlderMovedSentence, language), itemName, done->moved);
         noteCleanup(note, sentence);
     }
-    if (done->outcome == CleanupNoRecycleBin) {
-        wchar_t root[MAX_PATH] = L"";
-        if (!GetVolumePathNameW(g_run.destinationFolder, root, MAX_PATH)) copyText(root, MAX_PATH, g_run.destinationFolder);
-        formatInto(sentence, sentenceChars, pickText(kOlderKeptNoBinSentence, language), itemName, root);
-        noteCleanup(pickText(kOlderKeptNote, language), sentence);
-    } else if (done->outcome == CleanupStopped) {
-        formatInto(sentence, sentenceChars, pickText(kOlderStoppedSentence, language), itemName, done->stayed);
-        noteCleanup(pickText(kOlderStoppedNote, language), sentence);
+    const wchar_t* shortNote = nullptr;
+    switch (done->outcome) {
+    case CleanupNoRecycleBin:
+        shortNote = pickText(kOlderKeptNote, language);
+        formatInto(sentence, sentenceChars, pickText(kOlderKeptNoBinSentence, language), itemName, done->stayed, done->drive);
+        break;
+    case CleanupNoRoom: {
+        wchar_t size[32];
+        formatByteSize(done->bytes, size, sizeof size / sizeof size[0]);
+        shortNote = pickText(kOlderNoRoomNote, language);
+        formatInto(sentence, sentenceChars, pickText(kOlderNoRoomSentence, language), itemName, done->stayed, done->drive, size);
+        break;
+    }
+    case CleanupStopped:
+        shortNote = pickText(kOlderStoppedNote, language);
+        formatInto(sentence, sentenceChars, pickText(kOlderStoppedSentence, language), itemName, done->stoppedAt, done->stayed);
+        break;
+    case CleanupNoRecord: {
+        const BilingualText* why = &kOlderRecordUnusableSentence;
+        if (done->record == RecordLocked) why = &kOlderRecordLockedSentence;
+        else if (done->record == RecordDamaged) why = &kOlderRecordDamagedSentence;
+        else if (done->record == RecordNoPlace) why = &kOlderRecordNoPlaceSentence;
+        shortNote = pickText(kOlderNoRecordNote, language);
+        formatInto(sentence, sentenceChars, pickText(*why, language), itemName, recordPath);
+        break;
+    }
+    case CleanupNoTurn:
+        shortNote = pickText(kOlderNoTurnNote, language);
+        formatInto(sentence, sentenceChars, pickText(kOlderNoTurnSentence, language), itemName);
+        break;
+    default:
+        break;
+    }
+    if (shortNote) noteCleanup(shortNote, sentence);
+    if (done->inUse > 0) {
+        formatInto(sentence, sentenceChars, pickText(kOlderInUseSentence, language), itemName, done->inUse);
+        noteCleanup(done->moved > 0 || shortNote ? L"" : pickText(kOlderInUseNote, language), sentence);
     }
 }
 
-// Moves one backup to the Recycle Bin. The shell confirms nothing, except that it warns before
-// it would delete for good what the bin cannot take (too large, or no bin after all); the user's
-// "No" there aborts, which counts as a failure. Returns 0 when the backup is gone.
-int recycle(const wchar_t* path)
+// ---- The steps ----
+
+// Describes the new backup for its record. Returns 0, or -1 when it cannot be looked at.
+int describeNewBackup(const BackupItem* item, BackupRecord* made)
 {
-    const FILEOP_FLAGS flags = FOF_ALLOWUNDO | FOF_NOCONFIRMATION | FOF_WANTNUKEWARNING;
-    if (shellFileOperation(FO_DELETE, path, nullptr, flags) != 0) return -1;
-    return pathExists(path) ? -1 : 0;
+    memset(made, 0, sizeof *made);
+    wchar_t path[kPathChars];
+    copyText(path, kPathChars, g_run.lastNewPath);
+    removeTrailingBackslash(path);
+    ObservedObject seen;
+    if (observeObject(path, &seen) != 0 || seen.reparsePoint) return -1;
+    made->itemKind = item->kind;
+    made->output = item->output;
+    made->identity = seen.identity;
+    if (copyText(made->itemPath, kRecordPathChars, item->finalPath) != 0) return -1;
+    if (seen.finalPath[0]) {
+        if (copyText(made->backupPath, kRecordPathChars, seen.finalPath) != 0) return -1;
+    } else {
+        comparisonPath(path, made->backupPath, kRecordPathChars);
+    }
+    return 0;
+}
+
+// Moves the older backups that the plan names, oldest first, when the bin can take them all.
+void moveOlderBackups(const BackupRecord* candidates, const CandidateAction* actions, size_t count,
+                      const wchar_t* folder, const wchar_t* itemFinalPath, const wchar_t* workingFolder,
+                      CleanupReport* done, BackupRecord* forgotten, size_t* forgottenCount)
+{
+    unsigned long long bytes = 0;
+    int moves = 0;
+    for (size_t i = 0; i < count; ++i) {
+        if (actions[i] != ActionMove) continue;
+        ++moves;
+        bytes += backupBytes(&candidates[i]);
+    }
+    if (moves == 0) return;
+    done->stayed += moves;
+
+    RecycleBinState bin;
+    memset(&bin, 0, sizeof bin);
+    // Never on a folder that a relative path names: the shell deletes such paths for good.
+    if (!isDriveOrSharePath(folder) || recycleBinQuery()(folder, &bin) != 0 || bin.absence != BinPresent) {
+        done->outcome = CleanupNoRecycleBin;
+        if (!bin.drive[0] && !GetVolumePathNameW(folder, bin.drive, MAX_PATH)) copyText(bin.drive, MAX_PATH, folder);
+        copyText(done->drive, MAX_PATH, bin.drive);
+        removeTrailingBackslash(done->drive);
+        return;
+    }
+    if (!fitsInRecycleBin(&bin, bytes)) {
+        done->outcome = CleanupNoRoom;
+        done->bytes = bytes;
+        copyText(done->drive, MAX_PATH, bin.drive);
+        removeTrailingBackslash(done->drive);
+        return;
+    }
+    done->outcome = CleanupMoved;
+    for (size_t i = 0; i < count; ++i) {
+        if (actions[i] != ActionMove) continue;
+        // Once more just before the move: only what is still ours goes.
+        CandidateState now = observeCandidate(&candidates[i], itemFinalPath, workingFolder);
+        if (now != CandidateOurs) {
+            --done->stayed;
+            if (now == CandidateGone || now == CandidateChanged) forgotten[(*forgottenCount)++] = candidates[i];
+            continue;
+        }
+        if (moveToRecycleBin(candidates[i].backupPath) != 0) {
+            done->outcome = CleanupStopped;
+            copyText(done->stoppedAt, MAX_PATH, lastComponent(candidates[i].backupPath));
+            return;
+        }
+        --done->stayed;
+        ++done->moved;
+        forgotten[(*forgottenCount)++] = candidates[i];
+    }
 }
 
 }  // namespace
 
-void setRecycleBinCheck(RecycleBinCheck check)
+void planOlderBackups(const CandidateState* states, size_t count, int keep, CandidateAction* actions)
 {
-    g_recycleBinCheck = check ? check : folderHasRecycleBin;
-}
-
-bool folderHasRecycleBin(const wchar_t* folder)
-{
-    wchar_t root[MAX_PATH];
-    if (!GetVolumePathNameW(folder, root, MAX_PATH)) return false;
-    // Network shares and removable media delete for good; so do drives of other kinds.
-    if (GetDriveTypeW(root) != DRIVE_FIXED) return false;
-    return !recycleBinTurnedOff(root);
-}
-
-int listEarlierBackups(const wchar_t* folder, const BackupItem* item, const wchar_t* newName,
-                       EarlierBackup** list, size_t* count)
-{
-    *list = nullptr;
-    *count = 0;
-    wchar_t pattern[kFolderChars + 2];
-    if (copyText(pattern, kFolderChars, folder) != 0 || addTrailingBackslash(pattern, kFolderChars) != 0) return -1;
-    size_t folderLength = wcslen(pattern);
-    wcscat(pattern, L"*");
-
-    WIN32_FIND_DATAW entry;
-    HANDLE search = FindFirstFileW(pattern, &entry);
-    if (search == INVALID_HANDLE_VALUE) return -1;
-    HANDLE heap = GetProcessHeap();
-    EarlierBackup* found = nullptr;
-    size_t used = 0, capacity = 0;
-    int result = 0;
-    do {
-        BackupNameKey key;
-        bool isFolder = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-        if (!matchEarlierBackup(entry.cFileName, isFolder, &item->parts, item->kind, item->output, &g_settings, &key))
-            continue;
-        // The new backup counts but never goes; the item itself is never a backup of itself.
-        if (sameName(entry.cFileName, newName)) continue;
-        wchar_t path[kFolderChars + MAX_PATH];
-        _snwprintf(path, kFolderChars + MAX_PATH - 1, L"%.*s%s", static_cast<int>(folderLength), pattern, entry.cFileName);
-        path[kFolderChars + MAX_PATH - 1] = L'\0';
-        if (sameName(path, item->path)) continue;
-        if (used == capacity) {
-            size_t bytes = (capacity + kListStep) * sizeof(EarlierBackup);
-            void* grown = found ? HeapReAlloc(heap, 0, found, bytes) : HeapAlloc(heap, 0, bytes);
-            if (!grown) {
-                result = -1;
-                break;
+    // The new backup is the newest of the kept.
+    int kept = 1;
+    for (size_t i = count; i > 0; --i) {
+        size_t at = i - 1;
+        switch (states[at]) {
+        case CandidateGone:
+        case CandidateChanged:
+            actions[at] = ActionForget;
+            break;
+        default:
+            if (keep <= 0 || kept < keep) {
+                actions[at] = ActionStay;
+                ++kept;
+            } else {
+                actions[at] = states[at] == CandidateOurs ? ActionMove : ActionStayInUse;
             }
-            found = static_cast<EarlierBackup*>(grown);
-            capacity += kListStep;
+            break;
         }
-        copyText(found[used].name, MAX_PATH, entry.cFileName);
-        found[used].key = key;
-        ++used;
-    } while (FindNextFileW(search, &entry));
-    FindClose(search);
-    if (result != 0) {
-        freeEarlierBackups(found);
-        return -1;
     }
-    *list = found;
-    *count = used;
-    return 0;
 }
 
-void freeEarlierBackups(EarlierBackup* list)
+void formatByteSize(unsigned long long bytes, wchar_t* out, size_t capacity)
 {
-    if (list) HeapFree(GetProcessHeap(), 0, list);
+    if (bytes < 1024) {
+        formatInto(out, capacity, L"%I64u bytes", bytes);
+        return;
+    }
+    static const wchar_t* const units[] = {L"KB", L"MB", L"GB", L"TB", L"PB", L"EB"};
+    double value = static_cast<double>(bytes) / 1024;
+    int unit = 0;
+    while (value >= 1000 && unit < 5) {
+        value /= 1024;
+        ++unit;
+    }
+    // Three significant digits, cut rather than rounded up, as the shell shows sizes.
+    if (value < 10) formatInto(out, capacity, L"%.1f %s", static_cast<double>(static_cast<long long>(value * 10)) / 10, units[unit]);
+    else formatInto(out, capacity, L"%I64d %s", static_cast<long long>(value), units[unit]);
 }
 
-size_t orderAndCountSurplus(EarlierBackup* list, size_t count, int keep)
-{
-    if (keep <= 0 || count == 0) return 0;
-    qsort(list, count, sizeof *list, newestFirst);
-    // The new backup is one of the kept.
-    size_t keptEarlier = static_cast<size_t>(keep - 1);
-    return count > keptEarlier ? count - keptEarlier : 0;
-}
-
-void removeOlderBackups(const BackupItem* item, CleanupReport* result)
+void recordAndCleanUp(const BackupItem* item, bool haveTurn, CleanupReport* result)
 {
     CleanupReport done;
     memset(&done, 0, sizeof done);
     if (result) *result = done;
-    if (g_settings.keepBackups <= 0 || !backupsHaveAddedString(&g_settings)) return;
 
-    // The folder and name of the new backup (a folder copy's path ends with a backslash).
-    wchar_t newPath[kPathChars];
-    copyText(newPath, kPathChars, g_run.lastNewPath);
-    removeTrailingBackslash(newPath);
-    const wchar_t* newName = lastComponent(newPath);
-    wchar_t folder[kFolderChars];
-    copyText(folder, kFolderChars, newPath);
-    folder[newName - newPath] = L'\0';
+    BackupRecord* made = static_cast<BackupRecord*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(BackupRecord)));
+    if (!made) return;
+    wchar_t recordPath[kSettingsPathChars];
+    recordFilePath(recordPath, kSettingsPathChars);
+    RecordList earlier = {nullptr, 0};
+    done.record = describeNewBackup(item, made) == 0 ? recordBackupMade(recordPath, made, &earlier) : RecordUnavailable;
 
-    EarlierBackup* list = nullptr;
-    size_t count = 0;
-    if (listEarlierBackups(folder, item, newName, &list, &count) != 0) return;
-    size_t surplus = orderAndCountSurplus(list, count, g_settings.keepBackups);
-    if (surplus > 0) {
-        if (!g_recycleBinCheck(folder)) {
-            done.outcome = CleanupNoRecycleBin;
-        } else {
-            done.outcome = CleanupMoved;
-            // Oldest first: a stop leaves the newer ones.
-            for (size_t i = count; i > count - surplus; --i) {
-                const wchar_t* name = list[i - 1].name;
-                wchar_t path[kFolderChars + MAX_PATH];
-                bool fits = wcslen(folder) + wcslen(name) < kPathChars;
-                if (fits) _snwprintf(path, kFolderChars + MAX_PATH, L"%s%s", folder, name);
-                // A path too long for the shell's buffer must never be handed over cut short.
-                if (!fits || recycle(path) != 0) {
-                    done.outcome = CleanupStopped;
-                    copyText(done.stayed, MAX_PATH, name);
-                    break;
-                }
-                ++done.moved;
-            }
-        }
-        const wchar_t* itemName = lastComponent(item->path);
-        report(itemName, &done);
+    const int keep = g_settings.keepBackups;
+    if (keep > 0) {
+        if (done.record != RecordOk) done.outcome = CleanupNoRecord;
+        else if (!haveTurn) done.outcome = CleanupNoTurn;
     }
-    freeEarlierBackups(list);
+    if (keep > 0 && done.outcome == CleanupNothingToDo) {
+        // The earlier backups of this item in the folder where this one was made.
+        const size_t folderChars = folderLength(made->backupPath);
+        wchar_t folder[kRecordPathChars];
+        copyText(folder, kRecordPathChars, made->backupPath);
+        folder[folderChars] = L'\0';
+        size_t count = 0;
+        for (size_t i = 0; i < earlier.count; ++i) {
+            const BackupRecord* record = &earlier.records[i];
+            if (folderLength(record->backupPath) != folderChars || wcsncmp(record->backupPath, folder, folderChars) != 0)
+                continue;
+            // The new backup's own path is never an older backup, whatever an old record says.
+            if (wcscmp(record->backupPath, made->backupPath) == 0) continue;
+            earlier.records[count++] = *record;
+        }
+
+        wchar_t working[kComparedPathChars];
+        workingFolderFinalPath(working, kComparedPathChars);
+        HANDLE heap = GetProcessHeap();
+        CandidateState* states = static_cast<CandidateState*>(HeapAlloc(heap, 0, (count + 1) * sizeof(CandidateState)));
+        CandidateAction* actions = static_cast<CandidateAction*>(HeapAlloc(heap, 0, (count + 1) * sizeof(CandidateAction)));
+        BackupRecord* forgotten = static_cast<BackupRecord*>(HeapAlloc(heap, 0, (count + 1) * sizeof(BackupRecord)));
+        if (states && actions && forgotten) {
+            for (size_t i = 0; i < count; ++i) states[i] = observeCandidate(&earlier.records[i], item->finalPath, working);
+            planOlderBackups(states, count, keep, actions);
+            size_t forgottenCount = 0;
+            for (size_t i = 0; i < count; ++i) {
+                if (actions[i] == ActionForget) forgotten[forgottenCount++] = earlier.records[i];
+                if (actions[i] == ActionStayInUse) ++done.inUse;
+            }
+            done.stayed = done.inUse;
+            moveOlderBackups(earlier.records, actions, count, folder, item->finalPath, working, &done, forgotten,
+                             &forgottenCount);
+            dropRecords(recordPath, forgotten, forgottenCount);
+        }
+        if (states) HeapFree(heap, 0, states);
+        if (actions) HeapFree(heap, 0, actions);
+        if (forgotten) HeapFree(heap, 0, forgotten);
+    }
+    if (done.outcome != CleanupNothingToDo || done.moved > 0 || done.inUse > 0) reportIn(lastComponent(item->path), &done);
+    freeRecordList(&earlier);
+    HeapFree(GetProcessHeap(), 0, made);
     if (result) *result = done;
 }

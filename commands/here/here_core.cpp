@@ -3,7 +3,6 @@
 #include "here.h"
 
 #include "backup_steps.h"
-#include "older_backups.h"
 #include "run_state.h"
 
 int RunCoreAction(const wchar_t* itemPath)
@@ -11,7 +10,6 @@ int RunCoreAction(const wchar_t* itemPath)
     BackupItem item;
     if (beginBackupItem(itemPath, &item) != 0) return -1;
     if (runBackupLoop(&item, destinationBesideItem, OutputCopyOrRename, copyToNewPath) != 0) return -1;
-    removeOlderBackups(&item);
     if (item.kind == ItemFile) checkVirtualStore(g_run.lastNewPath);
     return 0;
 }

@@ -3,7 +3,6 @@
 #include "there.h"
 
 #include "backup_steps.h"
-#include "older_backups.h"
 #include "run_state.h"
 #include "there_destination.h"
 
@@ -12,7 +11,6 @@ int RunCoreAction(const wchar_t* itemPath)
     BackupItem item;
     if (beginBackupItem(itemPath, &item) != 0) return -1;
     if (runBackupLoop(&item, destinationInBackupFolder, OutputCopyOrRename, copyToNewPath) != 0) return -1;
-    removeOlderBackups(&item);
     if (item.kind == ItemFile) checkVirtualStore(g_run.lastNewPath);
     return 0;
 }

@@ -2,7 +2,6 @@
 #include "zip.h"
 
 #include "archive_item.h"
-#include "older_backups.h"
 #include "run_state.h"
 #include "settings.h"
 
@@ -20,7 +19,6 @@ int runZipCore(const wchar_t* itemPath, DestinationRule destination)
     BackupItem item;
     if (beginBackupItem(itemPath, &item) != 0) return -1;
     if (runBackupLoop(&item, destination, OutputArchive, archiveToNewPath) != 0) return -1;
-    removeOlderBackups(&item);
     checkVirtualStore(g_run.lastNewPath);
     return 0;
 }

@@ -5,6 +5,7 @@
 // run on the Linux side (run_release_smoke.sh).
 #include <shlobj.h>
 
+#include <algorithm>
 #include <cstdio>
 
 #include "command_fixture.h"
@@ -152,6 +153,34 @@ TEST_F(HereSmoke, BacksUpAFileAndAFolderWithJapaneseNames)
     EXPECT_TRUE(holdsBytes(copy, items[memo]));
     ASSERT_TRUE(onlyBackup(sandbox.data, kShiryo, L"", &copy));
     EXPECT_TRUE(sameTree(shiryo, copy));
+}
+
+// "KeepBackups" 1: the second backup is kept, the first (recorded by the first run) goes to the
+// Recycle Bin, and the record of backups made names only the one that stays.
+TEST_F(HereSmoke, KeepsTheNewestBackupAndMovesTheOlderToTheRecycleBin)
+{
+    ASSERT_TRUE(settings({{L"AddStringsAft", L"4"}, {L"KeepBackups", L"1"}, {L"AutoClose", L"0"}}));
+    std::wstring memo = file(kMemo + L".txt", "kept, and moved once");
+    std::wstring names;
+    for (int run = 1; run <= 2; ++run) {
+        SCOPED_TRACE(run);
+        driver::Program* program = nullptr;
+        ASSERT_TRUE(start(inQuotes(memo), &program));
+        HWND result = findResultWindow(*program, kWindowMs);
+        ASSERT_TRUE(result);
+        ASSERT_TRUE(waitForStatus(result, L"Success.", kRunMs));
+        names = driver::controlText(result, kNamesId);
+        ASSERT_TRUE(driver::waitUntil([&] { return IsWindowVisible(GetDlgItem(result, kCloseId)) != FALSE; }, kWindowMs));
+        driver::clickChild(result, kCloseId);
+        ASSERT_TRUE(endsWith(*program, 0, kWindowMs));
+    }
+    EXPECT_EQ(L"[" + kMemo + L".txt (1 older to Recycle Bin)]", names);
+    EXPECT_EQ((std::vector<std::wstring>{kMemo + L".txt", kMemo + L"_2.txt"}), namesIn(sandbox.data));
+    EXPECT_TRUE(holdsBytes(sandbox.data + kMemo + L"_2.txt", items[memo]));
+    std::string record;
+    ASSERT_TRUE(readFile(sandbox.settingsFolder + L"tazu_backups_made.txt", &record));
+    EXPECT_EQ(2, std::count(record.begin(), record.end(), '\n'));
+    EXPECT_NE(std::string::npos, record.find("_2.txt"));
 }
 
 class ThereSmoke : public CommandTest {

@@ -776,6 +776,53 @@ TEST_F(BackupSteps, CancelledOrSkippedShellOperationsAreFailures)
     EXPECT_EQ("a", readFile(project + L"\\a.txt"));
 }
 
+// While the shell copies, another program removes the claimed new path and makes its own item
+// there (another run, the user): the failed copy's rollback must leave that item alone.
+int WINAPI replaceClaimThenFail(LPSHFILEOPSTRUCTW request)
+{
+    if (request->wFunc == FO_DELETE) return SHFileOperationW(request);
+    // The claim is moved aside first, so that the new item cannot take over its file ID.
+    const std::wstring target = request->pTo;
+    const std::wstring aside = target + L".ours";
+    const bool isFolder = (GetFileAttributesW(target.c_str()) & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    MoveFileW(target.c_str(), aside.c_str());
+    if (isFolder) {
+        CreateDirectoryW(target.c_str(), nullptr);
+        writeBytes(target + L"\\theirs.txt", "theirs");
+        RemoveDirectoryW(aside.c_str());
+    } else {
+        writeBytes(target, "theirs");
+        DeleteFileW(aside.c_str());
+    }
+    return ERROR_ACCESS_DENIED;
+}
+
+TEST_F(BackupSteps, AFailedCopyRemovesOnlyWhatItsOwnClaimMade)
+{
+    const std::wstring file = folder + L"report.txt";
+    const std::wstring project = folder + L"Project";
+    ASSERT_TRUE(writeBytes(file, "report"));
+    makeTree(project, {{L"a.txt", "a"}});
+    const struct {
+        const char* label;
+        std::wstring item;
+        std::wstring newPath;
+        std::wstring theirs;
+    } cases[] = {
+        {"file", file, folder + L"report_1.txt", folder + L"report_1.txt"},
+        {"folder", project, folder + L"Project_1\\", folder + L"Project_1\\theirs.txt"},
+    };
+    setShellOperationCall(replaceClaimThenFail);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        BackupItem backup;
+        ASSERT_EQ(0, beginBackupItem(c.item.c_str(), &backup));
+        EXPECT_EQ(-1, copyToNewPath(&backup, c.newPath.c_str()));
+        EXPECT_EQ("theirs", readFile(c.theirs));
+    }
+    setShellOperationCall(nullptr);
+}
+
 TEST_F(BackupSteps, VirtualStoreCheckFindsTheNewFileDirectlyInTheStore)
 {
     wchar_t local[MAX_PATH];
