@@ -423,6 +423,8 @@ bool readMessageBox(HWND box, MessageBoxInfo* info)
         Sleep(200);
         if (!uncovered(box)) continue;
         info->icon = iconOfBox(box);
+        // Another test's window may have come over it while the icon was read.
+        if (!uncovered(box)) info->icon = IconUnknown;
     }
     return true;
 }

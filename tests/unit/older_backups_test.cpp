@@ -560,6 +560,26 @@ TEST_F(OlderBackups, ADeclinedMoveStopsTheCleanUpAtTheOldest)
     EXPECT_TRUE(fileExists(temp / L"report_1.txt"));
 }
 
+// The user says "Yes" when the shell asks whether to delete for good: the backup is gone, but
+// the bin holds nothing more, so it is no move to the Recycle Bin.
+int WINAPI deleteForGood(LPSHFILEOPSTRUCTW request)
+{
+    ++g_shellCalls;
+    return DeleteFileW(request->pFrom) ? 0 : ERROR_ACCESS_DENIED;
+}
+
+TEST_F(OlderBackups, ABackupDeletedForGoodIsNoMoveToTheBin)
+{
+    const std::wstring item = temp / L"report.txt";
+    for (const wchar_t* name : {L"report_1.txt", L"report_2.txt"}) backUp(item, temp / name, false, 0);
+    setShellOperationCall(deleteForGood);
+    CleanupReport report = backUp(item, temp / L"report_3.txt", false, 1);
+    EXPECT_EQ(CleanupStopped, report.outcome);
+    EXPECT_EQ(0, report.moved);
+    EXPECT_STREQ(L"report_1.txt", report.stoppedAt);
+    EXPECT_EQ(1, g_shellCalls);
+}
+
 TEST_F(OlderBackups, AnOlderBackupThatHoldsTheWorkingFolderStays)
 {
     const std::wstring item = temp / L"Project";
