@@ -369,47 +369,43 @@ RecordStatus recordBackupMade(const wchar_t* recordPath, const BackupRecord* mad
     }
     FileText text;
     status = readWhole(file, &text);
+    // Past the bound the oldest records go, and are no longer this item's earlier backups.
     size_t lines = 0;
-    size_t capacity = 0;
-    bool listed = true;
+    for (size_t i = 0; i < text.complete; ++i) lines += text.bytes[i] == '\n';
+    if (lines > 0) --lines;  // the header
+    const size_t skip = lines + 1 > kMaxRecords ? lines + 1 - kRecordsAfterTrim : 0;
+    Bytes kept = {nullptr, 0, 0};
+    bool ok = true;
     if (status == RecordOk) {
-        status = eachRecord(&text, [&](const char*, size_t, const BackupRecord* record) {
-            ++lines;
-            if (sameItemAndOutput(record, made)) listed = addToList(earlier, &capacity, record);
-            return listed;
+        size_t capacity = 0, seen = 0;
+        ok = skip == 0 || appendLine(&kept, kHeader, kHeaderLength);
+        status = eachRecord(&text, [&](const char* at, size_t length, const BackupRecord* record) {
+            if (seen++ < skip) return true;
+            if (skip) ok = ok && appendLine(&kept, at, length);
+            if (ok && sameItemAndOutput(record, made)) ok = addToList(earlier, &capacity, record);
+            return ok;
         });
-        if (status == RecordOk && !listed) status = RecordUnavailable;
+        if (status == RecordOk && !ok) status = RecordUnavailable;
     }
 
     if (status == RecordOk) {
+        Bytes added = {nullptr, 0, 0};
         bool written;
         if (text.complete == 0) {
             // A new (or empty) file: the header first.
-            Bytes fresh = {nullptr, 0, 0};
-            written = appendLine(&fresh, kHeader, kHeaderLength) && appendLine(&fresh, line, static_cast<size_t>(lineLength)) &&
-                      rewrite(file, &fresh);
-            if (fresh.data) HeapFree(GetProcessHeap(), 0, fresh.data);
-        } else if (lines + 1 > kMaxRecords) {
-            // Past the bound the oldest lines go, so that this one fits.
-            size_t skip = lines + 1 - kMaxRecords;
-            Bytes kept = {nullptr, 0, 0};
-            written = appendLine(&kept, kHeader, kHeaderLength);
-            size_t seen = 0;
-            status = eachRecord(&text, [&](const char* at, size_t length, const BackupRecord*) {
-                if (seen++ >= skip) written = written && appendLine(&kept, at, length);
-                return true;
-            });
-            written = written && appendLine(&kept, line, static_cast<size_t>(lineLength)) && rewrite(file, &kept);
-            if (kept.data) HeapFree(GetProcessHeap(), 0, kept.data);
+            written = appendLine(&added, kHeader, kHeaderLength) && appendLine(&added, line, static_cast<size_t>(lineLength)) &&
+                      rewrite(file, &added);
+        } else if (skip) {
+            written = appendLine(&kept, line, static_cast<size_t>(lineLength)) && rewrite(file, &kept);
         } else {
             // After the last complete line; a line cut short by a run that ended goes.
-            Bytes one = {nullptr, 0, 0};
-            written = appendLine(&one, line, static_cast<size_t>(lineLength)) && seekTo(file, text.complete) &&
-                      writeAll(file, one.data, one.length) && SetEndOfFile(file);
-            if (one.data) HeapFree(GetProcessHeap(), 0, one.data);
+            written = appendLine(&added, line, static_cast<size_t>(lineLength)) && seekTo(file, text.complete) &&
+                      writeAll(file, added.data, added.length) && SetEndOfFile(file);
         }
-        if (status == RecordOk && !written) status = RecordUnavailable;
+        if (added.data) HeapFree(GetProcessHeap(), 0, added.data);
+        if (!written) status = RecordUnavailable;
     }
+    if (kept.data) HeapFree(GetProcessHeap(), 0, kept.data);
     freeFileText(&text);
     CloseHandle(file);
     HeapFree(GetProcessHeap(), 0, line);

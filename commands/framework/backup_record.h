@@ -22,9 +22,11 @@
 // Name of the file in the settings folder.
 extern const wchar_t* const kRecordFileName;
 
-// The file holds at most this many records; appending one more drops the oldest, whose
-// backups are then simply kept.
+// The file holds at most this many records. Appending one more drops the oldest down to
+// kRecordsAfterTrim, whose backups are then simply kept: the whole file is written anew once
+// in a thousand backups, not at every one.
 constexpr size_t kMaxRecords = 10000;
+constexpr size_t kRecordsAfterTrim = 9000;
 
 constexpr size_t kRecordPathChars = 520;
 

@@ -330,14 +330,15 @@ TEST_F(BackupRecordFile, PastTheBoundTheOldestRecordsGo)
     const BackupRecord newest = sampleRecord(L"C:\\r.txt", L"D:\\B\\r_new.txt");
     std::vector<BackupRecord> earlier;
     ASSERT_EQ(RecordOk, add(newest, &earlier));
-    EXPECT_EQ(kMaxRecords, earlier.size());
+    EXPECT_EQ(kRecordsAfterTrim - 1, earlier.size());
 
     std::string after = readBytes(path);
     size_t lines = 0;
     for (char c : after) lines += c == '\n';
-    EXPECT_EQ(kMaxRecords + 1, lines);  // the header and the bound
-    EXPECT_EQ(std::string::npos, after.find("r_0.txt"));
-    EXPECT_NE(std::string::npos, after.find("r_1.txt"));
+    EXPECT_EQ(kRecordsAfterTrim + 1, lines);  // the header and the newest records
+    const size_t firstKept = kMaxRecords + 1 - kRecordsAfterTrim;
+    EXPECT_EQ(std::string::npos, after.find("r_" + std::to_string(firstKept - 1) + ".txt"));
+    EXPECT_NE(std::string::npos, after.find("r_" + std::to_string(firstKept) + ".txt"));
     EXPECT_EQ(lineOf(newest) + "\r\n", after.substr(after.size() - lineOf(newest).size() - 2));
 }
 
