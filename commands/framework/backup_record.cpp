@@ -22,7 +22,12 @@ constexpr size_t kLineBytes = 128 + 2 * 3 * kRecordPathChars;
 // A file far beyond kMaxRecords lines is not one this program wrote.
 constexpr unsigned long long kMaxFileBytes = 64ULL * 1024 * 1024;
 
-RecordPause g_pause = Sleep;
+void sleepFor(DWORD milliseconds)
+{
+    Sleep(milliseconds);
+}
+
+RecordPause g_pause = sleepFor;
 
 // ---- Text of one line ----
 
@@ -456,5 +461,5 @@ void recordFilePath(wchar_t* out, size_t capacity)
 
 void setRecordPause(RecordPause pause)
 {
-    g_pause = pause ? pause : Sleep;
+    g_pause = pause ? pause : sleepFor;
 }
