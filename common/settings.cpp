@@ -245,6 +245,7 @@ int readSettingsFile(const wchar_t* iniPath, SettingsRecord* record)
     r.zeroSuppress = clampZeroSuppress(readInt(ini, L"ZeroSuppress", 1));
     r.userMenu = readInt(ini, L"UserMenu", 0) == 1 ? 1 : 0;
     r.keepBackups = normalKeepBackups(readInt(ini, L"KeepBackups", 0));
+    r.verify = readInt(ini, L"Verify", 0) == 1 ? 1 : 0;
     // Kept for the settings program and the registration helper; never written back here.
     r.tab = readInt(ini, L"Tab", 0);
     r.debug = readInt(ini, L"Debug", 0);
@@ -293,6 +294,7 @@ int recreateSettingsFile(const wchar_t* iniPath, const SettingsRecord* record, b
     // user's choice of where the context menu lives.
     writeInt(iniPath, L"UserMenu", r.userMenu);
     writeInt(iniPath, L"KeepBackups", r.keepBackups);
+    writeInt(iniPath, L"Verify", r.verify);
     return 0;
 }
 

@@ -203,7 +203,7 @@ TEST_F(SettingWindowTest, NewUserSavesWithOkAndTheNextBackupUsesTheSettings)
     for (int slot = 2; slot <= 10; ++slot) expected.push_back(L"PathHis" + std::to_wstring(slot) + L"=");
     for (const wchar_t* line : {L"SelDir=0", L"OpenDir=0", L"PrefixBef1=", L"AddStringsBef=0", L"PrefixBef2=",
                                 L"PrefixAft1=-", L"AddStringsAft=4", L"PrefixAft2=v", L"ZeroSuppress=3",
-                                L"UserMenu=0", L"KeepBackups=3"})
+                                L"UserMenu=0", L"KeepBackups=3", L"Verify=0"})
         expected.push_back(line);
     EXPECT_EQ(lines, expected);
     EXPECT_TRUE(isFolder(destination));
@@ -244,7 +244,7 @@ TEST_F(SettingWindowTest, RestoresTheCopyBesideTheProgramsAndSavesWithoutDebug)
 
     std::vector<std::wstring> lines;
     ASSERT_TRUE(savedLines(iniPath(), &lines));
-    ASSERT_EQ(lines.size(), 27u);
+    ASSERT_EQ(lines.size(), 28u);
     EXPECT_EQ(lines[1], L"Tab=1");
     EXPECT_EQ(lines[5], L"Path=");
     // An empty destination takes the history's first place; the old entries move down.

@@ -303,7 +303,7 @@ TEST_F(SettingSmoke, SwitchesToEnglishAndOkWritesTheSettingsAndTheCopy)
     std::vector<std::wstring> expected = {L"[Env]", L"Tab", L"Lang", L"StartSetting", L"AutoClose", L"Path"};
     for (int slot = 1; slot <= 10; ++slot) expected.push_back(L"PathHis" + std::to_wstring(slot));
     for (const wchar_t* key : {L"SelDir", L"OpenDir", L"PrefixBef1", L"AddStringsBef", L"PrefixBef2", L"PrefixAft1",
-                               L"AddStringsAft", L"PrefixAft2", L"ZeroSuppress", L"UserMenu", L"KeepBackups"})
+                               L"AddStringsAft", L"PrefixAft2", L"ZeroSuppress", L"UserMenu", L"KeepBackups", L"Verify"})
         expected.push_back(key);
     EXPECT_EQ(keys, expected);
     EXPECT_EQ(setting(L"Lang"), L"en");
