@@ -41,3 +41,11 @@ extern const BilingualText kOlderStoppedNote;
 extern const BilingualText kOlderMovedSentence;           // item name, count
 extern const BilingualText kOlderKeptNoBinSentence;       // item name, drive
 extern const BilingualText kOlderStoppedSentence;         // item name, backup that stayed
+
+// The verify pass ("Verify" 1): the blue phase text while the backup is read back, the short
+// note after the item's name and the tooltip's sentence once it matched, and why a copy failed.
+extern const BilingualText kVerifyingText;
+extern const BilingualText kVerifiedNote;
+extern const BilingualText kCopyVerifiedSentence;         // item name, bytes compared
+extern const BilingualText kCopyVerifyDifferentText;      // the item's file
+extern const BilingualText kCopyVerifyUnreadableText;     // the item's file, system text

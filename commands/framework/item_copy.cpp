@@ -9,6 +9,7 @@
 #include "backup_item.h"
 #include "command_texts.h"
 #include "copied_tree.h"
+#include "copy_verify.h"
 #include "message_box.h"
 #include "new_path_claim.h"
 #include "settings.h"
@@ -66,11 +67,20 @@ int copyToNewPath(BackupItem* item, const wchar_t* newPath)
     int result = copyIntoClaim(item, newPath);
     wchar_t difference[kPathChars + kPathChars];
     bool incomplete = result == 0 && compareCopiedTree(item->path, newPath, difference, kPathChars + kPathChars) != CopyComplete;
-    if (result == 0 && !incomplete) return 0;
+    // With "Verify" 1 a complete copy counts only once it was read back and found equal.
+    CopyVerify verify = {};
+    bool unverified = result == 0 && !incomplete && verifyCopyWhenAsked(item->path, newPath, &verify) != VerifyMatch;
+    if (result == 0 && !incomplete && !unverified) {
+        releaseCopyVerifyHold();
+        reportCopyVerify(item->path, &verify);
+        return 0;
+    }
 
     // The new path was claimed by this run, so what lies there now is this run's failed copy.
     shellFileOperation(FO_DELETE, newPath, nullptr, FOF_NOCONFIRMATION);
+    releaseCopyVerifyHold();
     if (incomplete) showMessageF(MB_ICONERROR, g_settings.language, kCopyIncompleteText, difference);
+    reportCopyVerify(item->path, &verify);
     return -1;
 }
 
