@@ -19,8 +19,8 @@ volatile LONG g_checking = 0;
 
 // Output of zlib's inflate, thrown away once counted.
 const size_t kInflateOutBytes = 256 * 1024;
-// Room for the compressed bytes of one block: far above what deflate makes of 1 MiB.
-const size_t kPieceRoom = 2 * kBlockSize;
+// Room for the compressed bytes of one block: above what deflate makes of 1 MiB in any case.
+const size_t kPieceRoom = kBlockSize + kBlockSize / 8;
 // An empty final stored block: after a piece that ends on a byte boundary, it makes the piece a
 // complete stream of its own.
 const uint8_t kFinalEmptyBlock[5] = {0x01, 0x00, 0x00, 0xFF, 0xFF};
@@ -124,46 +124,138 @@ int readInto(ReadBack* r, uint8_t* dest, size_t length)
     return StepOk;
 }
 
-// What inflating needs, kept for the whole read-back.
-struct Inflater {
+// One block's inflate: on a helper thread of its own, or (the first) on the calling thread.
+struct PieceSlot {
+    std::vector<uint8_t> in;        // the block's compressed bytes and the final block it may need
+    std::vector<uint8_t> out;       // what the block inflates to
+    size_t length = 0;              // bytes of `in` to inflate
+    size_t made = 0;
+    uint32_t crc = 0;
+    int step = StepOk;
     libdeflate_decompressor* decompressor = nullptr;
-    std::vector<uint8_t> in;        // one block's compressed bytes and the final block it may need
-    std::vector<uint8_t> out;       // what one block inflates to
-    std::vector<uint8_t> streamed;  // zlib's output
+    HANDLE go = nullptr;
+    HANDLE done = nullptr;
+    HANDLE thread = nullptr;
+    volatile LONG stop = 0;
+};
+
+// Inflates the complete stream in the slot, which must use every byte given, and takes its CRC.
+void inflateSlot(PieceSlot* s)
+{
+    size_t usedIn = 0;
+    s->made = 0;
+    libdeflate_result rc =
+        libdeflate_deflate_decompress_ex(s->decompressor, s->in.data(), s->length, s->out.data(), s->out.size(), &usedIn, &s->made);
+    s->step = rc == LIBDEFLATE_SUCCESS && usedIn == s->length ? StepOk : StepDiffers;
+    s->crc = s->step == StepOk ? crc32Of(s->out.data(), s->made) : 0;
+}
+
+DWORD WINAPI helperMain(void* arg)
+{
+    PieceSlot* s = static_cast<PieceSlot*>(arg);
+    for (;;) {
+        WaitForSingleObject(s->go, INFINITE);
+        if (s->stop) return 0;
+        inflateSlot(s);
+        SetEvent(s->done);
+    }
+}
+
+// What inflating needs, kept for the whole read-back: a slot per thread (the blocks of a large
+// entry inflate side by side, as they were compressed) and zlib's output for anything else.
+struct Inflater {
+    std::vector<PieceSlot> slots;
+    std::vector<uint8_t> streamed;
     size_t nextRun = 0;             // in EntryPieces::runs
 };
 
-// Inflates the complete stream in x->in (length bytes), which must use every byte given.
-int inflateWhole(Inflater* x, size_t length, size_t* made)
+// Slot 0 for the calling thread and one helper thread per further slot, threads in all (fewer
+// when a thread cannot be had). False without memory for the first slot.
+bool startInflater(Inflater* x, int threads)
 {
-    size_t usedIn = 0;
-    libdeflate_result rc =
-        libdeflate_deflate_decompress_ex(x->decompressor, x->in.data(), length, x->out.data(), x->out.size(), &usedIn, made);
-    return rc == LIBDEFLATE_SUCCESS && usedIn == length ? StepOk : StepDiffers;
+    x->slots.resize(threads > 1 ? static_cast<size_t>(threads) : 1);
+    x->streamed.resize(kInflateOutBytes);
+    for (size_t i = 0; i < x->slots.size(); ++i) {
+        PieceSlot& s = x->slots[i];
+        s.in.resize(kPieceRoom + sizeof kFinalEmptyBlock);
+        s.out.resize(kBlockSize);
+        s.decompressor = libdeflate_alloc_decompressor();
+        bool ready = s.decompressor != nullptr;
+        if (ready && i > 0) {
+            s.go = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+            s.done = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+            s.thread = s.go && s.done ? CreateThread(nullptr, 0, helperMain, &s, 0, nullptr) : nullptr;
+            ready = s.thread != nullptr;
+        }
+        if (!ready) {
+            if (s.decompressor) libdeflate_free_decompressor(s.decompressor);
+            if (s.go) CloseHandle(s.go);
+            if (s.done) CloseHandle(s.done);
+            x->slots.resize(i);
+            break;
+        }
+    }
+    return !x->slots.empty();
 }
 
-// An entry of several blocks, block by block: each block's stream inflates alone.
+void stopInflater(Inflater* x)
+{
+    for (size_t i = 0; i < x->slots.size(); ++i) {
+        PieceSlot& s = x->slots[i];
+        if (s.thread) {
+            InterlockedExchange(&s.stop, 1);
+            SetEvent(s.go);
+            WaitForSingleObject(s.thread, INFINITE);
+            CloseHandle(s.thread);
+        }
+        if (s.go) CloseHandle(s.go);
+        if (s.done) CloseHandle(s.done);
+        libdeflate_free_decompressor(s.decompressor);
+    }
+    x->slots.clear();
+}
+
+// An entry of several blocks: each block's stream inflates alone, so as many blocks as there are
+// slots are read in order and inflated together, their CRCs joined in order.
 int readPieces(ReadBack* r, const ZipEntry& e, const EntryPieces& pieces, const PieceRun& run, Inflater* x,
                uint64_t* produced, uint32_t* crc)
 {
     uint64_t total = 0;
     for (size_t k = 0; k < run.count; ++k) total += pieces.lengths[run.first + k];
     if (total != e.compressedSize) return StepDiffers;
-    for (size_t k = 0; k < run.count; ++k) {
-        size_t length = pieces.lengths[run.first + k];
-        if (length + sizeof kFinalEmptyBlock > x->in.size()) return StepDiffers;
-        int step = readInto(r, x->in.data(), length);
-        if (step != StepOk) return step;
-        if (k + 1 < run.count) {
-            std::memcpy(x->in.data() + length, kFinalEmptyBlock, sizeof kFinalEmptyBlock);
-            length += sizeof kFinalEmptyBlock;
+    for (size_t k = 0; k < run.count;) {
+        const size_t batch = run.count - k < x->slots.size() ? run.count - k : x->slots.size();
+        size_t started = 0;   // helpers at work
+        int step = StepOk;
+        for (size_t j = 0; j < batch && step == StepOk; ++j) {
+            PieceSlot& s = x->slots[j];
+            s.length = pieces.lengths[run.first + k + j];
+            if (s.length + sizeof kFinalEmptyBlock > s.in.size()) {
+                step = StepDiffers;
+                break;
+            }
+            step = readInto(r, s.in.data(), s.length);
+            if (step != StepOk) break;
+            if (k + j + 1 < run.count) {
+                std::memcpy(s.in.data() + s.length, kFinalEmptyBlock, sizeof kFinalEmptyBlock);
+                s.length += sizeof kFinalEmptyBlock;
+            }
+            if (j > 0) {
+                SetEvent(s.go);
+                ++started;
+            }
         }
-        size_t made = 0;
-        step = inflateWhole(x, length, &made);
+        if (step == StepOk) inflateSlot(&x->slots[0]);
+        for (size_t j = 1; j <= started; ++j) WaitForSingleObject(x->slots[j].done, INFINITE);
+        for (size_t j = 0; j < batch && step == StepOk; ++j) {
+            const PieceSlot& s = x->slots[j];
+            if (s.step != StepOk) return s.step;
+            *crc = crc32Join(*crc, s.crc, s.made);
+            *produced += s.made;
+            if (*produced > e.uncompressedSize) return StepDiffers;
+        }
         if (step != StepOk) return step;
-        *crc = crc32Of(x->out.data(), made, *crc);
-        *produced += made;
-        if (*produced > e.uncompressedSize) return StepDiffers;
+        k += batch;
     }
     return StepOk;
 }
@@ -269,12 +361,15 @@ int checkEntry(ReadBack* r, EntryList* entries, const EntryPieces* pieces, size_
                               : nullptr;
     if (e.method == kZipDeflated && run) {
         step = readPieces(r, e, *pieces, *run, x, &produced, &crc);
-    } else if (e.method == kZipDeflated && e.compressedSize <= kPieceRoom && e.uncompressedSize <= x->out.size()) {
-        size_t made = 0;
-        step = readInto(r, x->in.data(), static_cast<size_t>(e.compressedSize));
-        if (step == StepOk) step = inflateWhole(x, static_cast<size_t>(e.compressedSize), &made);
-        if (step == StepOk) crc = crc32Of(x->out.data(), made, 0);
-        produced = made;
+    } else if (e.method == kZipDeflated && e.compressedSize <= kPieceRoom && e.uncompressedSize <= kBlockSize) {
+        // One block, one complete stream.
+        PieceSlot& slot = x->slots[0];
+        slot.length = static_cast<size_t>(e.compressedSize);
+        step = readInto(r, slot.in.data(), slot.length);
+        if (step == StepOk) inflateSlot(&slot);
+        if (step == StepOk) step = slot.step;
+        crc = slot.crc;
+        produced = slot.made;
     } else if (e.method == kZipDeflated) {
         step = readDeflated(r, e.compressedSize, e.uncompressedSize, &x->streamed, &produced, &crc);
     } else {
@@ -290,20 +385,16 @@ int checkAll(ReadBack* r, EntryList* entries, const WrittenArchive& written, siz
 {
     std::vector<uint8_t> header;
     Inflater x;
-    x.decompressor = libdeflate_alloc_decompressor();
-    if (!x.decompressor) {
+    if (!startInflater(&x, written.threads)) {
         r->error = ERROR_NOT_ENOUGH_MEMORY;
         return StepFailed;
     }
-    x.in.resize(kPieceRoom + sizeof kFinalEmptyBlock);
-    x.out.resize(kBlockSize);
-    x.streamed.resize(kInflateOutBytes);
     int result = StepOk;
     for (size_t i = 0; i < entries->count && result == StepOk; ++i) {
         *at = i;
         result = checkEntry(r, entries, written.pieces, i, &header, &x);
     }
-    libdeflate_free_decompressor(x.decompressor);
+    stopInflater(&x);
     if (result != StepOk) return result;
     *at = 0;
     if (r->position != written.centralOffset) return StepDiffers;

@@ -397,6 +397,7 @@ int sealAndCheck(Run* run, const std::wstring& temporary)
 {
     run->written.size = run->out.position;
     run->written.pieces = &run->pieces;
+    run->written.threads = workerCount(run->cmd->threads);
     if (outputSeal(&run->out) != 0) return failWith(run, ARCHIVER_ERROR_WRITE, run->cmd->archivePath, run->out.error);
     if (checkWrittenArchive(temporary, run->cmd->archivePath, &run->entries, run->written, run->progress,
                             run->report) != 0)

@@ -107,7 +107,7 @@ int archiveItem(const wchar_t* itemPath, const wchar_t* archivePath,
         showMessageF(MB_ICONERROR, language, kUtf8ConversionText, itemPath);
         return -1;
     }
-    static char output[kArchiverOutputBytes];
+    char output[kArchiverOutputBytes];
     int result = runArchiverCommand(&g_archiverCalls, utf8, output, sizeof output);
     if (result == 0) return 0;
     if (result == kArchiverPathTaken) return kArchivePathTaken;
