@@ -5,8 +5,8 @@
 // every entry's data must inflate (or, stored, read) in bounded memory to the size and the CRC-32
 // that were computed from the source while it was compressed, its deflate stream ending exactly
 // where its compressed size says. An entry of one block inflates whole, one of several blocks
-// block by block on as many threads as compressed it (both with libdeflate); anything else
-// streams through zlib. The file is read with FILE_FLAG_NO_BUFFERING, so that its bytes
+// block by block on as many threads as compressed it (both with libdeflate, in bounded memory:
+// a block at a time per thread). The file is read with FILE_FLAG_NO_BUFFERING, so that its bytes
 // come from the disk rather than from the cache that the writing filled (aligned buffer and
 // chunks; a volume that refuses such reads is read through the cache).
 #pragma once
