@@ -286,7 +286,7 @@ int checkEntry(ReadBack* r, EntryList* entries, const EntryPieces* pieces, size_
 {
     const ZipEntry& e = entryAt(entries, index);
     if (r->position != e.headerOffset) return StepDiffers;
-    if (r->progress->thread && !e.isFolder) progressSetItem(r->progress, sourcePathOf(*entries, e));
+    if (r->progress->thread && !e.isFolder) progressSetItem(r->progress, shownPath(sourcePathOf(*entries, e)));
     header->clear();
     appendLocalHeader(header, e);
     int step = expectBytes(r, header->data(), header->size());

@@ -99,13 +99,6 @@ int failWith(Run* run, int code, const std::wstring& path, DWORD systemError)
     return -1;
 }
 
-std::wstring shownPath(const std::wstring& path)
-{
-    if (path.compare(0, 8, L"\\\\?\\UNC\\") == 0) return L"\\\\" + path.substr(8);
-    if (path.compare(0, 4, L"\\\\?\\") == 0) return path.substr(4);
-    return path;
-}
-
 // Fills the next job: a folder entry, a small file for a worker to read, or the next block of
 // the current or next file. Every file is opened here, by its name in its open folder (one
 // thread opening is what Wine's single server handles best, and the name alone is cheap to
