@@ -107,8 +107,9 @@ int archiveItem(const wchar_t* itemPath, const wchar_t* archivePath,
         showMessageF(MB_ICONERROR, language, kUtf8ConversionText, itemPath);
         return -1;
     }
-    char output[kArchiverOutputBytes];
-    int result = runArchiverCommand(&g_archiverCalls, utf8, output, sizeof output);
+    // The library's text is asked for only when it can name an entry that did not read back.
+    char output[kArchiverOutputBytes] = "";
+    int result = runArchiverCommand(&g_archiverCalls, utf8, verify ? output : nullptr, verify ? sizeof output : 0);
     if (result == 0) return 0;
     if (result == kArchiverPathTaken) return kArchivePathTaken;
     if (result == kArchiverCancelled) return -1;

@@ -41,7 +41,7 @@ int toUtf8CommandLine(const wchar_t* commandLine, char* out, size_t capacity);
 // The library as the programs call it; replaceable so that tests can play the library.
 struct ArchiverCalls {
     int (*setUtf8Mode)(int on);                   // ordinal 200
-    // ordinal 1, no window; the output buffer receives the library's text (UTF-8)
+    // ordinal 1, no window; an output buffer, if any, receives the library's text (UTF-8)
     int (*run)(const char* utf8CommandLine, char* output, DWORD outputSize);
     void (*sleepMs)(DWORD milliseconds);
 };
@@ -55,7 +55,7 @@ extern ArchiverCalls g_archiverCalls;
 // Switches the library to UTF-8 and runs the command, retrying while it answers busy: at most
 // kArchiverMaxCalls calls, each busy answer followed by a wait (the last one too). Returns the
 // library's last result: 0, kArchiverCancelled, kArchiverBusy after the last call, or an error;
-// output receives the last call's text.
+// output (null with outputSize 0: no text asked for) receives the last call's text.
 int runArchiverCommand(const ArchiverCalls* calls, const char* utf8CommandLine, char* output, DWORD outputSize);
 
 // The library's read-back (-verify) found the archive not as written: the text names the entry.

@@ -146,6 +146,7 @@ struct LeavingLibrary {
     std::wstring archivePath;
     std::vector<int> answers;
     std::string text;       // the library's text with its last answer
+    bool askedForText = false;
     size_t runs = 0;
     size_t utf8Switches = 0;
     std::vector<bool> existsAtWait;
@@ -164,6 +165,7 @@ int leavingRun(const char*, char* output, DWORD outputSize)
     writeBytes(g_leaving->archivePath, "PK another run's archive");
     size_t index = std::min(g_leaving->runs, g_leaving->answers.size() - 1);
     ++g_leaving->runs;
+    g_leaving->askedForText = output && outputSize;
     if (outputSize > g_leaving->text.size()) memcpy(output, g_leaving->text.c_str(), g_leaving->text.size() + 1);
     return g_leaving->answers[index];
 }
@@ -200,6 +202,7 @@ TEST(ArchiveItemOutcomes, NoAnswerRemovesTheArchivePathAndFailuresNameTheLibrary
         size_t runs;
         size_t waits;
         bool message;       // the failure message with the last answer's code
+        bool verify = false;            // "Verify" 1: the library reads back and may name an entry
         std::string text = "";          // the library's text
         std::wstring entry = L"";       // the entry that the message names instead of the code
     };
@@ -217,12 +220,12 @@ TEST(ArchiveItemOutcomes, NoAnswerRemovesTheArchivePathAndFailuresNameTheLibrary
         {"archive path taken", {kArchiverPathTaken}, UiEnglish, kArchivePathTaken, 1, 0, false},
         {"busy, then taken", {kArchiverBusy, kArchiverPathTaken}, UiEnglish, kArchivePathTaken, 2, 1, false},
         // The read-back found an entry not as written: the message names it, in either language.
-        {"read back not as written", {0x8019}, UiEnglish, -1, 1, 0, true,
+        {"read back not as written", {0x8019}, UiEnglish, -1, 1, 0, true, true,
          "The archive does not read back as written: \xE8\xB3\x87\xE6\x96\x99/a.txt", L"\x8cc7\x6599/a.txt"},
-        {"read back not as written, Japanese", {0x8019}, UiJapanese, -1, 1, 0, true,
+        {"read back not as written, Japanese", {0x8019}, UiJapanese, -1, 1, 0, true, true,
          "The archive does not read back as written: report.txt", L"report.txt"},
         // The end of the archive differs: no entry to name, so the code.
-        {"read back not as written at its end", {0x8019}, UiEnglish, -1, 1, 0, true,
+        {"read back not as written at its end", {0x8019}, UiEnglish, -1, 1, 0, true, true,
          "The archive does not read back as written: "},
     };
     for (const Row& row : rows) {
@@ -240,7 +243,7 @@ TEST(ArchiveItemOutcomes, NoAnswerRemovesTheArchivePathAndFailuresNameTheLibrary
         setMessageBoxSink(leavingSink);
         WIN32_FIND_DATAW entry = entryOf(6, false);
 
-        int result = archiveItem(item.c_str(), library.archivePath.c_str(), &entry, row.language, false);
+        int result = archiveItem(item.c_str(), library.archivePath.c_str(), &entry, row.language, row.verify);
 
         setMessageBoxSink(nullptr);
         g_archiverCalls = saved;
@@ -249,6 +252,8 @@ TEST(ArchiveItemOutcomes, NoAnswerRemovesTheArchivePathAndFailuresNameTheLibrary
         EXPECT_EQ(row.runs, library.runs);
         EXPECT_EQ(row.waits, library.existsAtWait.size());
         EXPECT_EQ(1u, library.utf8Switches);
+        // Without the read-back the call is the plain one: no window, no output buffer.
+        EXPECT_EQ(row.verify, library.askedForText);
         EXPECT_EQ("PK another run's archive", readBytes(library.archivePath));
         for (size_t wait = 0; wait < library.existsAtWait.size(); ++wait) {
             SCOPED_TRACE(::testing::Message() << "wait " << wait + 1);
