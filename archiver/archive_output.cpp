@@ -121,6 +121,15 @@ int outputFinish(ArchiveOutput* out)
     return rc;
 }
 
+int outputSeal(ArchiveOutput* out)
+{
+    int rc = outputFlush(out);
+    if (rc == 0 && !FlushFileBuffers(out->file)) rc = fail(out);
+    if (!CloseHandle(out->file) && rc == 0) rc = fail(out);
+    out->file = INVALID_HANDLE_VALUE;
+    return rc;
+}
+
 void outputAbandon(ArchiveOutput* out)
 {
     if (out->file != INVALID_HANDLE_VALUE) CloseHandle(out->file);

@@ -26,5 +26,8 @@ int outputPatch(ArchiveOutput* out, uint64_t offset, const void* data, size_t le
 int outputTruncate(ArchiveOutput* out, uint64_t offset);
 // Flushes to the disk, shows the file (clears hidden) and closes. 0 or -1.
 int outputFinish(ArchiveOutput* out);
+// Flushes to the disk and closes; the file stays hidden (it is read back before it is shown).
+// 0 or -1.
+int outputSeal(ArchiveOutput* out);
 // Closes without caring about errors (the caller deletes the file).
 void outputAbandon(ArchiveOutput* out);

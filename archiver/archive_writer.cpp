@@ -4,13 +4,15 @@
 // writes the finished jobs in the same order, so the archive is one sequential stream and the
 // same input gives the same bytes whatever the threads do. A local header is written with its final values when
 // the file fits one block, else with placeholders that are patched once the last block is in.
-// Everything goes to a temporary file beside the archive, renamed to the archive path last.
+// Everything goes to a temporary file beside the archive, renamed to the archive path last; with
+// -verify it is read back from the disk and checked first (archive_check.h).
 // The walk runs on its own thread and publishes the entries as it lists them, so compressing
 // starts with the first folder; a walk that fails ends the run and its temporary file.
 #include "archive_writer.h"
 
 #include <vector>
 
+#include "archive_check.h"
 #include "archive_output.h"
 #include "archiver_api.h"
 #include "file_read.h"
@@ -60,6 +62,7 @@ struct Writer {
     uint64_t compressed = 0;
     uint64_t uncompressed = 0;
     uint64_t dataStart = 0;
+    size_t firstPiece = 0;          // the entry's first piece in Run::pieces
 };
 
 // The walk, on a thread of its own so that listing the tree and compressing it overlap.
@@ -84,6 +87,8 @@ struct Run {
     Reader reader;
     Writer writer;
     WalkThread walk;
+    WrittenArchive written;         // where the central directory went, for the read-back
+    EntryPieces pieces;             // the blocks of deflated entries, for the read-back
 };
 
 int failWith(Run* run, int code, const std::wstring& path, DWORD systemError)
@@ -92,13 +97,6 @@ int failWith(Run* run, int code, const std::wstring& path, DWORD systemError)
     run->report->path = path;
     run->report->systemError = systemError;
     return -1;
-}
-
-std::wstring shownPath(const std::wstring& path)
-{
-    if (path.compare(0, 8, L"\\\\?\\UNC\\") == 0) return L"\\\\" + path.substr(8);
-    if (path.compare(0, 4, L"\\\\?\\") == 0) return path.substr(4);
-    return path;
 }
 
 // Fills the next job: a folder entry, a small file for a worker to read, or the next block of
@@ -248,11 +246,13 @@ int writeJob(Run* run, const DeflateJob& job)
             w.dataStart = run->out.position;
             w.crc = 0;
             w.compressed = w.uncompressed = 0;
+            w.firstPiece = run->pieces.lengths.size();
         }
     }
     if (writeBytes(run, piece, pieceLength) != 0) return -1;
     if (!job.isFolder) progressAddBytes(run->progress, job.dataLength);
     if (job.first && job.last) return 0;
+    if (run->cmd->verify) run->pieces.lengths.push_back(static_cast<uint32_t>(pieceLength));
     w.crc = crc32Join(static_cast<uint32_t>(w.crc), job.crc, job.dataLength);
     w.uncompressed += job.dataLength;
     w.compressed += pieceLength;
@@ -261,6 +261,12 @@ int writeJob(Run* run, const DeflateJob& job)
     e.uncompressedSize = w.uncompressed;
     e.compressedSize = w.compressed;
     if (e.method == kZipDeflated && e.compressedSize >= e.uncompressedSize && rewriteStored(run, &e, job.path) != 0) return -1;
+    if (run->cmd->verify) {
+        // Pieces count only while the entry stays deflated.
+        EntryPieces& pieces = run->pieces;
+        if (e.method == kZipDeflated) pieces.runs.push_back({job.entry, w.firstPiece, pieces.lengths.size() - w.firstPiece});
+        else pieces.lengths.resize(w.firstPiece);
+    }
     std::vector<uint8_t> header;
     appendLocalHeader(&header, e);
     if (outputPatch(&run->out, e.headerOffset, header.data(), header.size()) != 0) {
@@ -301,7 +307,7 @@ DWORD WINAPI walkMain(void* arg)
     Run* run = static_cast<Run*>(arg);
     WalkThread& w = run->walk;
     w.result = collectEntries(run->cmd->items, &run->entries, &w.totalBytes, &w.stop, &w.failure, &w.side);
-    run->progress->totalBytes = w.totalBytes;
+    InterlockedExchange64(&run->progress->totalBytes, static_cast<LONG64>(w.totalBytes));
     InterlockedExchange(&w.done, 1);
     SetEvent(w.published);
     return 0;
@@ -373,7 +379,25 @@ int writeCentralDirectory(Run* run)
     }
     const uint64_t centralSize = run->out.position - centralOffset + bytes.size();
     appendEndRecords(&bytes, run->entries.count, centralOffset, centralSize);
+    run->written.centralOffset = centralOffset;
+    run->written.centralSize = centralSize;
     return writeBytes(run, bytes.data(), bytes.size());
+}
+
+// -verify: the file goes to the disk and is closed, still hidden, and is read back; only a file
+// that passed is shown, to be renamed. 0 or -1 (the caller removes the file).
+int sealAndCheck(Run* run, const std::wstring& temporary)
+{
+    run->written.size = run->out.position;
+    run->written.pieces = &run->pieces;
+    run->written.threads = workerCount(run->cmd->threads);
+    if (outputSeal(&run->out) != 0) return failWith(run, ARCHIVER_ERROR_WRITE, run->cmd->archivePath, run->out.error);
+    if (checkWrittenArchive(temporary, run->cmd->archivePath, &run->entries, run->written, run->progress,
+                            run->report) != 0)
+        return -1;
+    if (!SetFileAttributesW(temporary.c_str(), FILE_ATTRIBUTE_ARCHIVE))
+        return failWith(run, ARCHIVER_ERROR_WRITE, run->cmd->archivePath, GetLastError());
+    return 0;
 }
 
 std::wstring absoluteExtended(const std::wstring& path)
@@ -503,7 +527,8 @@ void writeArchive(const ArchiverCommand& cmd, Progress* progress, ArchiveReport*
     if (ok && progress->cancel) ok = failWith(&run, ARCHIVER_CANCELLED, L"", 0) == 0;
     if (ok) {
         report->archiveBytes = run.out.position;
-        if (outputFinish(&run.out) != 0) ok = failWith(&run, ARCHIVER_ERROR_WRITE, cmd.archivePath, run.out.error) == 0;
+        if (cmd.verify) ok = sealAndCheck(&run, temporary) == 0;
+        else if (outputFinish(&run.out) != 0) ok = failWith(&run, ARCHIVER_ERROR_WRITE, cmd.archivePath, run.out.error) == 0;
     }
     if (ok && !MoveFileExW(temporary.c_str(), archive.c_str(), MOVEFILE_WRITE_THROUGH)) {
         DWORD err = GetLastError();

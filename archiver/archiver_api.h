@@ -13,6 +13,10 @@
 //   -mmt=on|off|N    compress on every core, on one, or on N threads (default on)
 //   -mx0 .. -mx9     compression level, 0 stores; default 5
 //   -hide            no progress window
+//   -verify          read the written archive back from the disk before it is renamed: every
+//                    header must be what was meant, every entry must inflate to the size and
+//                    CRC-32 computed from its source; else ARCHIVER_ERROR_VERIFY (or
+//                    ARCHIVER_ERROR_READ_BACK) and nothing is left (see archive_check.h)
 //   --               end of switches
 // Paths may stand in double quotes. The archive is written to a temporary file beside it, named
 // after it with ".part" (".2.part" and on while another run writes that one) and hidden, and
@@ -22,7 +26,12 @@
 //
 // When output is not null and outputSize is not zero, a one-line summary (success) or the error
 // text (failure) is written to it, in the command line's encoding, always zero-terminated and
-// never longer than outputSize bytes.
+// never longer than outputSize bytes. The text of ARCHIVER_ERROR_VERIFY is ARCHIVER_VERIFY_TEXT
+// followed by the name of the first entry missing, extra or different, as the archive stores it
+// ('/' separated; nothing when the end of the archive differs).
+//
+// ordinal 2    SevenZipIsVerifying(void)  TRUE while a call of this process reads its archive
+//              back (-verify), so that a caller's window can say so. Any thread may ask.
 #pragma once
 
 #include <windows.h>
@@ -44,17 +53,23 @@ extern "C" {
                                               // (following it would never end); nothing is written
 #define ARCHIVER_ERROR_NAME           0x8018  // a name cannot be stored: it holds an unpaired
                                               // surrogate, which UTF-8 cannot carry
+#define ARCHIVER_ERROR_VERIFY         0x8019  // -verify: the archive read back is not what was written
+#define ARCHIVER_ERROR_READ_BACK      0x801A  // -verify: the written archive cannot be read back
 #define ARCHIVER_BUSY                 0x801F  // another call is running in this process
 #define ARCHIVER_CANCELLED            0x8020  // the user pressed Cancel in the progress window
+
+#define ARCHIVER_VERIFY_TEXT "The archive does not read back as written: "
 
 // Window class of the progress window (its Cancel button has the id IDCANCEL).
 #define ARCHIVER_PROGRESS_CLASS L"VantrelArchiverProgress"
 
 BOOL WINAPI SevenZipSetUnicodeMode(BOOL utf8);
 int WINAPI SevenZip(HWND owner, LPCSTR commandLine, LPSTR output, DWORD outputSize);
+BOOL WINAPI SevenZipIsVerifying(void);
 
 typedef BOOL(WINAPI* SevenZipSetUnicodeModeProc)(BOOL utf8);
 typedef int(WINAPI* SevenZipProc)(HWND owner, LPCSTR commandLine, LPSTR output, DWORD outputSize);
+typedef BOOL(WINAPI* SevenZipIsVerifyingProc)(void);
 
 #ifdef __cplusplus
 }

@@ -66,6 +66,7 @@ CommandLineError applySwitch(const std::wstring& sw, ArchiverCommand* out)
     std::wstring rest;
     if (equalsNoCase(sw, L"-ssw")) return CommandLineOk;
     if (equalsNoCase(sw, L"-hide")) { out->hideWindow = true; return CommandLineOk; }
+    if (equalsNoCase(sw, L"-verify")) { out->verify = true; return CommandLineOk; }
     if (startsWithNoCase(sw, L"-t", &rest)) {
         return equalsNoCase(rest, L"zip") ? CommandLineOk : CommandLineBadType;
     }

@@ -11,6 +11,7 @@ struct ArchiverCommand {
     int zlibLevel = 6;    // 0 stores every entry
     int wholeLevel = 6;   // libdeflate level of the same -mx
     bool hideWindow = false;
+    bool verify = false;  // read the archive back and check it before it is renamed
 };
 
 // Why a command line was refused (index into the parse error texts).

@@ -1,10 +1,12 @@
-// The two exports of 7-zip32.dll: the UTF-8 switch (ordinal 200) and the command (ordinal 1).
-// One command runs at a time in a process; a second caller meanwhile gets ARCHIVER_BUSY.
+// The exports of 7-zip32.dll: the UTF-8 switch (ordinal 200), the command (ordinal 1) and whether
+// a command reads its archive back now (ordinal 2). One command runs at a time in a process; a
+// second caller meanwhile gets ARCHIVER_BUSY.
 #include <windows.h>
 
 #include <string>
 #include <vector>
 
+#include "archive_check.h"
 #include "archive_writer.h"
 #include "archiver_api.h"
 #include "command_line.h"
@@ -79,4 +81,9 @@ extern "C" int WINAPI SevenZip(HWND owner, LPCSTR commandLine, LPSTR output, DWO
     int code = runCommand(owner, commandLine, output, outputSize, utf8);
     InterlockedExchange(&g_busy, 0);
     return code;
+}
+
+extern "C" BOOL WINAPI SevenZipIsVerifying(void)
+{
+    return archiveCheckRunning() ? TRUE : FALSE;
 }

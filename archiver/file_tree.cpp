@@ -375,6 +375,13 @@ std::wstring extendedPath(const std::wstring& absolutePath)
     return L"\\\\?\\" + absolutePath;
 }
 
+std::wstring shownPath(const std::wstring& path)
+{
+    if (path.compare(0, 8, L"\\\\?\\UNC\\") == 0) return L"\\\\" + path.substr(8);
+    if (path.compare(0, 4, L"\\\\?\\") == 0) return path.substr(4);
+    return path;
+}
+
 bool zipName(const std::wstring& name, std::string* out)
 {
     out->clear();

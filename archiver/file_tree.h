@@ -66,6 +66,8 @@ int collectEntries(const std::vector<std::wstring>& items, EntryList* entries, u
 std::wstring itemArchiveName(const std::wstring& path);
 // Path for the file functions: absolute and in the \\?\ form, so that long paths work.
 std::wstring extendedPath(const std::wstring& absolutePath);
+// The path as the user knows it: the \\?\ form of extendedPath undone.
+std::wstring shownPath(const std::wstring& path);
 // UTF-8 form of an archive name, separators turned into '/'. False when the name holds an unpaired
 // surrogate (Windows allows it in file names; UTF-8 cannot say it, and a replacement character
 // would give two such files one name).

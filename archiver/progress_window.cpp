@@ -14,6 +14,7 @@ const UINT kMessageDone = WM_APP + 1;
 const int kIdItem = 101;
 const int kIdArchive = 102;
 const int kIdBar = 103;
+const int kIdVerb = 104;
 const int kBarRange = 1000;
 
 HINSTANCE moduleInstance()
@@ -34,7 +35,7 @@ HWND addChild(HWND parent, const wchar_t* cls, const wchar_t* text, DWORD style,
 
 void onCreate(HWND hwnd, Progress* p)
 {
-    addChild(hwnd, L"STATIC", L"Adding:", SS_LEFT, 12, 12, 60, 18, 0);
+    addChild(hwnd, L"STATIC", L"Adding:", SS_LEFT, 12, 12, 60, 18, kIdVerb);
     addChild(hwnd, L"STATIC", L"", SS_LEFT | SS_PATHELLIPSIS | SS_NOPREFIX, 76, 12, 360, 18, kIdItem);
     addChild(hwnd, L"STATIC", L"To:", SS_LEFT, 12, 36, 60, 18, 0);
     addChild(hwnd, L"STATIC", p->archivePath.c_str(), SS_LEFT | SS_PATHELLIPSIS | SS_NOPREFIX, 76, 36, 360, 18,
@@ -45,8 +46,22 @@ void onCreate(HWND hwnd, Progress* p)
     SetTimer(hwnd, kTimerId, kTimerMs, nullptr);
 }
 
+std::wstring windowTitle(const Progress* p, const wchar_t* doing)
+{
+    size_t slash = p->archivePath.find_last_of(L"\\/");
+    return std::wstring(doing) + L" - " + (slash == std::wstring::npos ? p->archivePath : p->archivePath.substr(slash + 1));
+}
+
+void showCheck(HWND hwnd, Progress* p)
+{
+    p->checkShown = true;
+    SetDlgItemTextW(hwnd, kIdVerb, L"Checking:");
+    SetWindowTextW(hwnd, windowTitle(p, L"Verifying").c_str());
+}
+
 void onTimer(HWND hwnd, Progress* p)
 {
+    if (p->checking && !p->checkShown) showCheck(hwnd, p);
     std::wstring item;
     EnterCriticalSection(&p->lock);
     item = p->currentItem;
@@ -55,8 +70,8 @@ void onTimer(HWND hwnd, Progress* p)
     GetDlgItemTextW(hwnd, kIdItem, shown, 1024);
     if (item.compare(0, 1023, shown) != 0) SetDlgItemTextW(hwnd, kIdItem, item.c_str());
     uint64_t done = static_cast<uint64_t>(InterlockedCompareExchange64(&p->doneBytes, 0, 0));
-    int pos = p->totalBytes ? static_cast<int>((done > p->totalBytes ? p->totalBytes : done) * kBarRange / p->totalBytes)
-                            : 0;
+    uint64_t total = static_cast<uint64_t>(InterlockedCompareExchange64(&p->totalBytes, 0, 0));
+    int pos = total ? static_cast<int>((done > total ? total : done) * kBarRange / total) : 0;
     SendDlgItemMessageW(hwnd, kIdBar, PBM_SETPOS, pos, 0);
 }
 
@@ -113,9 +128,7 @@ DWORD WINAPI progressThread(void* arg)
     wc.lpszClassName = ARCHIVER_PROGRESS_CLASS;
     RegisterClassExW(&wc);  // fails harmlessly when already registered by an earlier call
 
-    std::wstring title = L"Compressing - ";
-    size_t slash = p->archivePath.find_last_of(L"\\/");
-    title += slash == std::wstring::npos ? p->archivePath : p->archivePath.substr(slash + 1);
+    const std::wstring title = windowTitle(p, L"Compressing");
     RECT r = {0, 0, 448, 132};
     const DWORD style = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
     AdjustWindowRectEx(&r, style, FALSE, 0);
@@ -177,6 +190,13 @@ void progressSetItem(Progress* p, const std::wstring& item)
 void progressAddBytes(Progress* p, uint64_t bytes)
 {
     InterlockedExchangeAdd64(&p->doneBytes, static_cast<LONG64>(bytes));
+}
+
+void progressStartCheck(Progress* p, uint64_t archiveBytes)
+{
+    InterlockedExchange64(&p->doneBytes, 0);
+    InterlockedExchange64(&p->totalBytes, static_cast<LONG64>(archiveBytes));
+    InterlockedExchange(&p->checking, 1);
 }
 
 void progressServeOwner(Progress* p)

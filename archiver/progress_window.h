@@ -10,7 +10,9 @@
 struct Progress {
     volatile LONG cancel = 0;          // set by Cancel (or by closing the window)
     volatile LONG64 doneBytes = 0;
-    uint64_t totalBytes = 0;
+    volatile LONG64 totalBytes = 0;
+    volatile LONG checking = 0;        // the archive is being read back (-verify)
+    bool checkShown = false;           // window thread: the window says so
     CRITICAL_SECTION lock;             // guards currentItem
     std::wstring currentItem;
     std::wstring archivePath;
@@ -26,6 +28,8 @@ struct Progress {
 int progressStart(Progress* p, HWND owner, const std::wstring& archivePath, bool showWindow);
 void progressSetItem(Progress* p, const std::wstring& item);
 void progressAddBytes(Progress* p, uint64_t bytes);
+// The read-back begins: the window says "Verifying" and its bar counts the archive's bytes.
+void progressStartCheck(Progress* p, uint64_t archiveBytes);
 // Answers messages sent to the calling thread (at most every few milliseconds) when the owner
 // window is its own: the window thread sends to the owner on activation, and would hang else.
 void progressServeOwner(Progress* p);

@@ -25,6 +25,8 @@ const CodeText kTexts[] = {
     {ARCHIVER_ERROR_INTERNAL, L"Out of memory or system resources."},
     {ARCHIVER_ERROR_LINK_LOOP, L"A folder link leads back into a folder being archived: "},
     {ARCHIVER_ERROR_NAME, L"A name holds an unpaired surrogate and cannot be stored: "},
+    {ARCHIVER_ERROR_VERIFY, L"" ARCHIVER_VERIFY_TEXT},
+    {ARCHIVER_ERROR_READ_BACK, L"The written archive cannot be read back: "},
     {ARCHIVER_BUSY, L"Busy: another archive is being created in this program."},
     {ARCHIVER_CANCELLED, L"Cancelled."},
 };

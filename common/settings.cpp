@@ -264,6 +264,7 @@ int readSettingsFile(const wchar_t* iniPath, SettingsRecord* record)
     wchar_t keep[kKeepBackupsTextChars];
     readText(ini, L"KeepBackups", L"0", keep, kKeepBackupsTextChars - 1);
     r.keepBackups = normalKeepBackups(keepBackupsOfText(keep));
+    r.verify = readInt(ini, L"Verify", 0) == 1 ? 1 : 0;
     // Kept for the settings program and the registration helper; never written back here.
     r.tab = readInt(ini, L"Tab", 0);
     r.debug = readInt(ini, L"Debug", 0);
@@ -312,6 +313,7 @@ int recreateSettingsFile(const wchar_t* iniPath, const SettingsRecord* record, b
     // user's choice of where the context menu lives.
     writeInt(iniPath, L"UserMenu", r.userMenu);
     writeInt(iniPath, L"KeepBackups", r.keepBackups);
+    writeInt(iniPath, L"Verify", r.verify);
     return 0;
 }
 

@@ -44,6 +44,9 @@ struct SettingsRecord {
     // machine's, through the elevated helper. Read as 1 only from the value 1.
     int userMenu;
     int keepBackups;                                 // 0 (keep all) or 1 to 999
+    // 1: every backup is read back from the disk and compared with its item before it counts
+    // (the copy file by file, an archive entry by entry). Read as 1 only from the value 1.
+    int verify;
     int debug;                                       // settings program and helper only
     UiLanguage language;                             // derived from "lang"
 };

@@ -79,6 +79,9 @@
 #define IDC_BACKUP_KEEP_LABEL 1221
 #define IDC_BACKUP_KEEP 1222
 #define IDC_BACKUP_KEEP_UNIT 1223
+// "Verify each backup by reading it back".
+#define IDC_BACKUP_VERIFY_GROUP 1224
+#define IDC_BACKUP_VERIFY 1225
 
 // Destination history dialog (template 103); OK is IDOK.
 #define IDC_HISTORY_LABEL 1100

@@ -91,6 +91,7 @@ void onInitDialog(HWND page)
     refillDestinationList(page);
     CheckDlgButton(page, IDC_BACKUP_SEL_DIR, s.selDir == 1 ? BST_CHECKED : BST_UNCHECKED);
     CheckDlgButton(page, IDC_BACKUP_OPEN_DIR, s.openDir == 1 ? BST_CHECKED : BST_UNCHECKED);
+    CheckDlgButton(page, IDC_BACKUP_VERIFY, s.verify == 1 ? BST_CHECKED : BST_UNCHECKED);
 
     setLimitedText(page, IDC_BACKUP_PREFIX_BEF1, s.prefixBef1);
     fillAddStringChoices(page, IDC_BACKUP_ADD_BEF, g_settingLanguage, s.addStringsBef);
@@ -254,6 +255,7 @@ void collectBackupPage(HWND page, SettingsRecord* record)
     wchar_t keep[16];
     GetDlgItemTextW(page, IDC_BACKUP_KEEP, keep, 16);
     record->keepBackups = keepBackupsOfText(keep);
+    record->verify = IsDlgButtonChecked(page, IDC_BACKUP_VERIFY) == BST_CHECKED ? 1 : 0;
 }
 
 void refillDestinationList(HWND page)

@@ -65,6 +65,8 @@ const ControlCaption kBackupPageCaptions[] = {
     {IDC_BACKUP_KEEP_GROUP, {L"古いバックアップ", L"Older backups"}},
     {IDC_BACKUP_KEEP_LABEL, {L"各項目のバックアップを最新(&K)", L"&Keep the last"}},
     {IDC_BACKUP_KEEP_UNIT, {L"個まで保持(0: すべて)", L"backups of each item (0: all)"}},
+    {IDC_BACKUP_VERIFY_GROUP, {L"バックアップの検証", L"Checking backups"}},
+    {IDC_BACKUP_VERIFY, {L"各バックアップを読み戻して検証する(&V)", L"&Verify each backup by reading it back"}},
 };
 const size_t kBackupPageCaptionCount = sizeof kBackupPageCaptions / sizeof kBackupPageCaptions[0];
 

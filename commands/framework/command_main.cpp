@@ -8,6 +8,7 @@
 
 #include "command_line.h"
 #include "command_texts.h"
+#include "copy_verify.h"
 #include "explorer.h"
 #include "handoff.h"
 #include "language.h"
@@ -26,6 +27,8 @@ namespace {
 
 void onMainDestroy(HWND window)
 {
+    // The program ends: a copy being read back is not trusted any more.
+    setCopyVerifyCancelled(true);
     deleteResultBrushes();
     removeProgramNotifyIcon(window);
     PostQuitMessage(0);
@@ -193,6 +196,9 @@ int runCommandProgram(HINSTANCE instance, const wchar_t* commandTail, const Comm
         TranslateMessage(&message);
         DispatchMessageW(&message);
     }
+    // A copy whose verify pass the end cancelled is this run's and was never found good: it goes
+    // before the program does.
+    awaitCopyVerifyHold(kQuitVerifyWaitMs);
     if (g_workerThread) CloseHandle(g_workerThread);
     return static_cast<int>(message.wParam);
 }

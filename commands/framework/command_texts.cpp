@@ -123,3 +123,18 @@ const BilingualText kOlderInUseSentence = {
     L"%s: 古いバックアップ%d個は、リンクであるか項目または作業フォルダを含むため残しました。",
     L"%s: %d older backup(s) stay: they are links or hold the item or the working folder.",
 };
+
+const BilingualText kVerifyingText = {L"検証中…", L"Verifying…"};
+const BilingualText kVerifiedNote = {L" (検証済み)", L" (verified)"};
+const BilingualText kCopyVerifiedSentence = {
+    L"%s: 読み戻して比較し、%s バイトが一致しました。",
+    L"%s: verified, %s bytes read back and found equal.",
+};
+const BilingualText kCopyVerifyDifferentText = {
+    L"バックアップの検証に失敗しました。ディスクから読み戻した内容が一致しません。\nコピーに無いか内容が異なるファイル:\n\n%s",
+    L"The backup failed its check: read back from the disk, it does not match.\nThis file is missing from the copy or differs in it:\n\n%s",
+};
+const BilingualText kCopyVerifyUnreadableText = {
+    L"バックアップの検証に失敗しました。読み戻せないファイルがあります。\n読み取れなかったファイル又はそのコピー:\n\n%s\n\n%s",
+    L"The backup failed its check: it could not be read back.\nThis file or its copy could not be read:\n\n%s\n\n%s",
+};

@@ -54,3 +54,11 @@ extern const BilingualText kOlderRecordDamagedSentence;   // item name, record f
 extern const BilingualText kOlderRecordNoPlaceSentence;   // item name
 extern const BilingualText kOlderNoTurnSentence;          // item name
 extern const BilingualText kOlderInUseSentence;           // item name, count
+
+// The verify pass ("Verify" 1): the blue phase text while the backup is read back, the short
+// note after the item's name and the tooltip's sentence once it matched, and why a copy failed.
+extern const BilingualText kVerifyingText;
+extern const BilingualText kVerifiedNote;
+extern const BilingualText kCopyVerifiedSentence;         // item name, bytes compared
+extern const BilingualText kCopyVerifyDifferentText;      // the item's file
+extern const BilingualText kCopyVerifyUnreadableText;     // the item's file, system text

@@ -26,17 +26,6 @@ bool isDotEntry(const wchar_t* name)
     return wcscmp(name, L".") == 0 || wcscmp(name, L"..") == 0;
 }
 
-// Appends "\" and a name at `length`; false when it does not fit.
-bool appendName(wchar_t* path, size_t length, const wchar_t* name, size_t* newLength)
-{
-    size_t nameLength = wcslen(name);
-    if (length + 1 + nameLength + 1 > kLongPathChars) return false;
-    path[length] = L'\\';
-    wmemcpy(path + length + 1, name, nameLength + 1);
-    *newLength = length + 1 + nameLength;
-    return true;
-}
-
 // The item's path of the entry that the source path names now.
 void noteDifference(TreeWalk* walk, size_t sourceLength)
 {
@@ -124,7 +113,18 @@ int compareFolder(TreeWalk* walk, size_t sourceLength, size_t copyLength, int de
     return result;
 }
 
-// Extended-length form of a path that may be relative.
+}  // namespace
+
+bool appendName(wchar_t* path, size_t length, const wchar_t* name, size_t* newLength)
+{
+    size_t nameLength = wcslen(name);
+    if (length + 1 + nameLength + 1 > kLongPathChars) return false;
+    path[length] = L'\\';
+    wmemcpy(path + length + 1, name, nameLength + 1);
+    *newLength = length + 1 + nameLength;
+    return true;
+}
+
 int extendedFullPath(const wchar_t* path, wchar_t* out)
 {
     wchar_t* full = static_cast<wchar_t*>(HeapAlloc(GetProcessHeap(), 0, kLongPathChars * sizeof(wchar_t)));
@@ -138,8 +138,6 @@ int extendedFullPath(const wchar_t* path, wchar_t* out)
     HeapFree(GetProcessHeap(), 0, full);
     return rc;
 }
-
-}  // namespace
 
 int extendedLengthPath(const wchar_t* fullPath, wchar_t* out, size_t capacity)
 {

@@ -17,6 +17,13 @@ constexpr int kMaxComparedDepth = 512;
 // not fit or is not a full path.
 int extendedLengthPath(const wchar_t* fullPath, wchar_t* out, size_t capacity);
 
+// Extended-length form of a path that may be relative, into kLongPathChars characters, without
+// a trailing backslash. Returns 0 or -1.
+int extendedFullPath(const wchar_t* path, wchar_t* out);
+
+// Appends "\" and a name to the kLongPathChars path at `length`; false when it does not fit.
+bool appendName(wchar_t* path, size_t length, const wchar_t* name, size_t* newLength);
+
 // Results of compareCopiedTree.
 enum CopiedTreeResult {
     CopyComplete = 0,     // everything of the item lies in the copy

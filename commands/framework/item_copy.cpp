@@ -10,6 +10,7 @@
 #include "backup_item.h"
 #include "command_texts.h"
 #include "copied_tree.h"
+#include "copy_verify.h"
 #include "message_box.h"
 #include "new_path_claim.h"
 #include "settings.h"
@@ -73,13 +74,22 @@ int copyToNewPath(BackupItem* item, const wchar_t* newPath)
     int result = copyIntoClaim(item, newPath);
     wchar_t difference[kPathChars + kPathChars];
     bool incomplete = result == 0 && compareCopiedTree(item->path, newPath, difference, kPathChars + kPathChars) != CopyComplete;
-    if (result == 0 && !incomplete) return 0;
+    // With "Verify" 1 a complete copy counts only once it was read back and found equal.
+    CopyVerify verify = {};
+    bool unverified = result == 0 && !incomplete && verifyCopyWhenAsked(item->path, newPath, &verify) != VerifyMatch;
+    if (result == 0 && !incomplete && !unverified) {
+        releaseCopyVerifyHold();
+        reportCopyVerify(item->path, &verify);
+        return 0;
+    }
 
     // What lies at the new path now is this run's failed copy only while it is still the object
     // that the claim created; anything else there is someone else's and stays.
     ObservedObject now;
     if (claimKnown && observeObject(claimPath, &now) == 0 && !now.reparsePoint && sameObject(&now.identity, &claim.identity))
         shellFileOperation(FO_DELETE, newPath, nullptr, FOF_NOCONFIRMATION);
+    releaseCopyVerifyHold();
     if (incomplete) showMessageF(MB_ICONERROR, g_settings.language, kCopyIncompleteText, difference);
+    reportCopyVerify(item->path, &verify);
     return -1;
 }

@@ -8,7 +8,9 @@ struct BackupItem;
 // errors; the copy can be undone). The new path is first claimed (claimNewPath): a file is
 // copied over its own empty claim, a folder's contents into its claimed folder. The copy then
 // counts only when compareCopiedTree finds it complete; else the message names the first file
-// missing or cut short. A failed, cancelled or incomplete copy is removed with its claim, and
+// missing or cut short. With "Verify" 1 it counts only once the verify pass (copy_verify.h) has
+// read it back and found it equal. A failed, cancelled, incomplete or unverified copy is removed
+// with its claim, and
 // only then: nothing this run did not create is ever written over or removed. Returns 0, -1,
 // kNewPathTaken or kNewPathNotWritable.
 int copyToNewPath(BackupItem* item, const wchar_t* newPath);

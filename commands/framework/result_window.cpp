@@ -28,7 +28,8 @@ wchar_t g_namesText[kNamesChars];
 wchar_t g_firstPath[kPathChars];
 bool g_firstToolAdded;
 bool g_secondToolAdded;
-// Sentences about the clean-up of older backups, shown below the first path in its tooltip.
+// Sentences about each item's verify pass and the clean-up of its older backups, shown below
+// the first path in its tooltip.
 constexpr size_t kCleanupChars = 1024;
 wchar_t g_cleanupText[kCleanupChars];
 // Status shown last, so that the 1 ms poll does not repaint the same text again and again.
@@ -105,6 +106,12 @@ void showStatus(HWND window, const wchar_t* text)
     if (g_statusShown == text) return;
     g_statusShown = text;
     SetDlgItemTextW(window, IDC_RESULT_STATUS, text);
+}
+
+// Status while the run goes on: the verify pass says that it runs.
+const wchar_t* runningStatusText()
+{
+    return inVerifyPhase() ? pickText(kVerifyingText, g_settings.language) : kPleaseWaitText;
 }
 
 // ---- Control reactions ----
@@ -249,7 +256,7 @@ void onTimer(HWND window, UINT_PTR timer)
         } else if (currentRunState() == Succeeded) {
             showFinalState(window, kSuccessText);
         } else {
-            showStatus(window, kPleaseWaitText);
+            showStatus(window, runningStatusText());
             SetTimer(window, kPollTimer, kPollMs, nullptr);
         }
         break;
@@ -444,6 +451,32 @@ void noteCleanup(const wchar_t* shortNote, const wchar_t* sentence)
     tool.uId = 1;
     tool.lpszText = text;
     SendMessageW(g_tooltipWindow, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
+void noteVerified(const wchar_t* itemPath, ULONGLONG bytes, const BilingualText& sentence)
+{
+    wchar_t count[32];
+    groupDigits(bytes, count, sizeof count / sizeof count[0]);
+    wchar_t text[kPathChars + 160];
+    formatInto(text, sizeof text / sizeof text[0], pickText(sentence, g_settings.language), lastComponent(itemPath), count);
+    // The same places as the clean-up's notes: after the item's name, below the first path.
+    noteCleanup(pickText(kVerifiedNote, g_settings.language), text);
+}
+
+void groupDigits(ULONGLONG value, wchar_t* out, size_t capacity)
+{
+    wchar_t digits[32];
+    int length = 0;
+    do {
+        digits[length++] = static_cast<wchar_t>(L'0' + value % 10);
+        value /= 10;
+    } while (value);
+    size_t used = 0;
+    for (int i = length - 1; i >= 0 && used + 1 < capacity; --i) {
+        out[used++] = digits[i];
+        if (i > 0 && i % 3 == 0 && used + 1 < capacity) out[used++] = L',';
+    }
+    if (capacity) out[used < capacity ? used : capacity - 1] = L'\0';
 }
 
 void showResultWindowInFront()

@@ -5,6 +5,8 @@
 #pragma once
 #include <windows.h>
 
+#include "language.h"
+
 // Window opacity of 255.
 constexpr BYTE kResultOpacity = 160;
 // Timer identifiers and periods.
@@ -37,6 +39,14 @@ void noteItem(const wchar_t* itemPath);
 // (while it grows at all), and the sentence is added below the first item's path in the
 // tooltip. Called from the worker thread after the item's backup.
 void noteCleanup(const wchar_t* shortNote, const wchar_t* sentence);
+
+// Reports an item whose backup was read back and found equal to it: the verified note follows
+// its name on the names line (while the line grows at all) and the sentence (item name, bytes
+// with grouped digits) goes below the first path in the tooltip. Called from the worker thread.
+void noteVerified(const wchar_t* itemPath, ULONGLONG bytes, const BilingualText& sentence);
+
+// "1234567" as "1,234,567". Pure.
+void groupDigits(ULONGLONG value, wchar_t* out, size_t capacity);
 
 // Clears the names text, the first path and the two tooltip flags.
 void resetNotedItems();

@@ -11,6 +11,15 @@ extern volatile LONG g_runState;
 void setRunState(RunState state);
 RunState currentRunState();
 
+// Whether the item at hand is being read back and compared with its item, for the result
+// window's phase text. The copy commands' verify pass sets the flag; a ZIP program names the
+// archiver library's answer as the source instead, since the library reads its archive back
+// inside its own call (nullptr restores the flag).
+void setVerifyPhase(bool on);
+typedef bool (*VerifyPhaseSource)();
+void setVerifyPhaseSource(VerifyPhaseSource source);
+bool inVerifyPhase();
+
 // A chosen folder may hold a full path and the appended backslash.
 constexpr size_t kFolderChars = kPathChars + 1;
 

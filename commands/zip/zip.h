@@ -3,9 +3,10 @@
 #pragma once
 #include "backup_steps.h"
 
-// Item operation of both programs: archives the item into the tested, free archive path.
-// Returns 0, -1 (messages shown), or kNewPathTaken when the library found the archive path
-// taken by someone else, which the loop treats as a name collision.
+// Item operation of both programs: archives the item into the tested, free archive path, read
+// back by the library first with "Verify" 1 (the result window then says so). Returns 0, -1
+// (messages shown), or kNewPathTaken when the library found the archive path taken by someone
+// else, which the loop treats as a name collision.
 int archiveToNewPath(BackupItem* item, const wchar_t* newPath);
 
 // Core of both programs with the given destination rule: the archive form of the new name, the

@@ -1,8 +1,9 @@
 // Test and benchmark driver: calls 7-zip32.dll exactly as the ZIP commands do (imported by
 // ordinal, UTF-8 switch, then the command), plus small helpers the outside-reader tests need.
-//   archiver_driver add [--hide] [--ansi] [--mx N] [--mmt X] ARCHIVE ITEM...
-//       runs "a -tzip -ssw -mmt=X [-mxN] [-hide] -- "ARCHIVE" "ITEM"...", prints the result code
-//       and the output text, exits with the result code (0 on success).
+//   archiver_driver add [--hide] [--verify] [--ansi] [--mx N] [--mmt X] ARCHIVE ITEM...
+//       runs "a -tzip -ssw -mmt=X [-mxN] [-hide] [-verify] -- "ARCHIVE" "ITEM"...", prints the
+//       result code, the output text and the time the call took, exits with the result code (0
+//       on success).
 //   archiver_driver raw LINE          runs LINE as it is (UTF-8)
 //   archiver_driver hold PATH         opens PATH for writing as an editor would, prints "held",
 //                                     keeps it open until standard input ends
@@ -56,12 +57,18 @@ int runLine(const std::string& line, bool utf8)
     SevenZipSetUnicodeMode(utf8 ? TRUE : FALSE);
     const double before = workingSetMiB(false);
     char output[1024];
+    LARGE_INTEGER frequency, start, end;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&start);
     int rc = SevenZip(nullptr, line.c_str(), output, sizeof(output));
+    QueryPerformanceCounter(&end);
     char head[128];
     std::snprintf(head, sizeof(head), "result=0x%x\n", static_cast<unsigned>(rc));
     printBytes(head);
     printBytes(std::string(output) + "\n");
     std::snprintf(head, sizeof(head), "memory: peak %.1f MiB, before the call %.1f MiB\n", workingSetMiB(true), before);
+    printBytes(head);
+    std::snprintf(head, sizeof(head), "call: %.3f s\n", static_cast<double>(end.QuadPart - start.QuadPart) / frequency.QuadPart);
     printBytes(head);
     return rc;
 }
@@ -177,11 +184,12 @@ int waitForStdinEnd()
 
 int add(int argc, wchar_t** argv)
 {
-    bool hide = false, ansi = false;
+    bool hide = false, ansi = false, verify = false;
     std::wstring mx, mmt = L"on";
     int i = 2;
     for (; i < argc && argv[i][0] == L'-' && argv[i][1] == L'-'; ++i) {
         if (!wcscmp(argv[i], L"--hide")) hide = true;
+        else if (!wcscmp(argv[i], L"--verify")) verify = true;
         else if (!wcscmp(argv[i], L"--ansi")) ansi = true;
         else if (!wcscmp(argv[i], L"--mx") && i + 1 < argc) mx = argv[++i];
         else if (!wcscmp(argv[i], L"--mmt") && i + 1 < argc) mmt = argv[++i];
@@ -191,6 +199,7 @@ int add(int argc, wchar_t** argv)
     std::wstring line = L"a -tzip -ssw -mmt=" + mmt;
     if (!mx.empty()) line += L" -mx" + mx;
     if (hide) line += L" -hide";
+    if (verify) line += L" -verify";
     line += L" --";
     for (; i < argc; ++i) line += L" \"" + std::wstring(argv[i]) + L"\"";
     return runLine(narrow(line, ansi ? CP_ACP : CP_UTF8), !ansi);

@@ -9,6 +9,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -183,6 +184,10 @@ struct CentralEntry {
     std::string name;
     uint32_t size;
     uint32_t crc;
+    uint16_t method;
+    uint32_t compressed;
+    uint32_t localOffset;     // of its local header
+    size_t recordOffset;      // of its central directory record
 };
 
 std::vector<CentralEntry> centralEntries(const std::string& zip)
@@ -197,7 +202,8 @@ std::vector<CentralEntry> centralEntries(const std::string& zip)
     const uint32_t count = le16(eocd + 10);
     for (uint32_t i = 0; i < count && p + 46 <= zip.size() && le32(p) == 0x02014b50; ++i) {
         const uint32_t n = le16(p + 28), x = le16(p + 30), c = le16(p + 32);
-        entries.push_back(CentralEntry{zip.substr(p + 46, n), le32(p + 24), le32(p + 16)});
+        entries.push_back(CentralEntry{zip.substr(p + 46, n), le32(p + 24), le32(p + 16),
+                                       static_cast<uint16_t>(le16(p + 10)), le32(p + 20), le32(p + 42), p});
         p += 46 + n + x + c;
     }
     return entries;
@@ -746,6 +752,256 @@ TEST_F(LibraryTest, PartFilesThatAreNotLeftoversStayUntouched)
         DeleteFileW(part.c_str());
         DeleteFileW(path(L"x.zip").c_str());
     }
+}
+
+// ---- -verify: the archive read back from the disk before it is renamed --------------------
+
+// Text that deflate shrinks, different from line to line.
+std::string text(size_t size)
+{
+    std::string out;
+    for (unsigned line = 0; out.size() < size; ++line) out += "line " + std::to_string(line * 7919u % 100003u) + " of the report\n";
+    out.resize(size);
+    return out;
+}
+
+// Bytes that deflate cannot shrink.
+std::string noise(size_t size, unsigned seed)
+{
+    std::string bytes(size, '\0');
+    for (char& c : bytes) c = static_cast<char>((seed = seed * 1103515245u + 12345u) >> 23);
+    return bytes;
+}
+
+// A folder of every kind the read-back meets: a Japanese name, an empty file, a file of several
+// blocks that deflate shrinks (inflated block by block), one that it cannot shrink (stored after
+// all), a small stored file, a small deflated one and an empty folder.
+std::wstring makeVerifiedTree(const std::wstring& root)
+{
+    const std::wstring folder = root + L"\\\x8cc7\x6599";   // 資料
+    CreateDirectoryW(folder.c_str(), nullptr);
+    CreateDirectoryW((folder + L"\\empty").c_str(), nullptr);
+    writeFile(folder + L"\\\x7a7a.txt", "");                              // 空.txt
+    writeFile(folder + L"\\report.txt", text(3 * 1024 * 1024 + 17));
+    writeFile(folder + L"\\noise.bin", noise(2 * 1024 * 1024 + 5, 1));
+    writeFile(folder + L"\\small.bin", noise(5000, 2));
+    writeFile(folder + L"\\memo.txt", text(20000));
+    return folder;
+}
+
+TEST_F(LibraryTest, VerifiedArchiveReadsBackAndIsTheSameAsWithoutTheCheck)
+{
+    const std::wstring folder = makeVerifiedTree(dir);
+    for (const char* level : {"", "-mx0 "}) {
+        SCOPED_TRACE(*level ? level : "default level");
+        CallResult plain = callUtf8(zipLine(path(L"plain.zip"), folder, true, level));
+        CallResult checked = callUtf8(zipLine(path(L"checked.zip"), folder, true, (std::string(level) + "-verify ").c_str()));
+        ASSERT_EQ(ARCHIVER_OK, plain.code) << plain.text;
+        ASSERT_EQ(ARCHIVER_OK, checked.code) << checked.text;
+        EXPECT_EQ(plain.text.substr(0, plain.text.find(" in ")), checked.text.substr(0, checked.text.find(" in ")));
+        // The read-back changes nothing in what is written.
+        const std::string bytes = readFile(path(L"checked.zip"));
+        EXPECT_EQ(readFile(path(L"plain.zip")), bytes);
+        EXPECT_EQ(7u, centralEntries(bytes).size());
+        EXPECT_TRUE(folderHoldsExactly(dir, {L"\x8cc7\x6599", L"plain.zip", L"checked.zip"}));
+        DeleteFileW(path(L"plain.zip").c_str());
+        DeleteFileW(path(L"checked.zip").c_str());
+    }
+}
+
+// The library's own opening of its temporary file for the read-back (unbuffered, ".part"), and
+// reads through that handle, replaced for one test at a time.
+decltype(&CreateFileW) g_realCreateFileW = nullptr;
+std::function<void(const std::wstring& part)> g_beforeReadBack;
+std::atomic<HANDLE> g_readBackHandle{INVALID_HANDLE_VALUE};
+std::function<BOOL(HANDLE, LPVOID, DWORD, LPDWORD, LPOVERLAPPED)> g_readBackRead;
+
+bool isReadBackOpen(LPCWSTR name, DWORD flags)
+{
+    const size_t length = wcslen(name);
+    return (flags & FILE_FLAG_NO_BUFFERING) && length > 5 && wcscmp(name + length - 5, L".part") == 0;
+}
+
+HANDLE WINAPI readBackCreateFileW(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                                  DWORD disposition, DWORD flags, HANDLE templateFile)
+{
+    const bool readBack = isReadBackOpen(name, flags);
+    if (readBack && g_beforeReadBack) {
+        auto change = g_beforeReadBack;
+        g_beforeReadBack = nullptr;
+        change(name);
+    }
+    HANDLE h = g_realCreateFileW(name, access, share, security, disposition, flags, templateFile);
+    if (readBack) g_readBackHandle = h;
+    return h;
+}
+
+BOOL WINAPI readBackReadFile(HANDLE h, LPVOID buffer, DWORD n, LPDWORD got, LPOVERLAPPED overlapped)
+{
+    if (h == g_readBackHandle.load() && g_readBackRead) return g_readBackRead(h, buffer, n, got, overlapped);
+    return g_realReadFile(h, buffer, n, got, overlapped);
+}
+
+// Swaps both imports of the library while it lives.
+struct ReadBackSeam {
+    ReadBackSeam()
+    {
+        g_readBackHandle = INVALID_HANDLE_VALUE;
+        g_realCreateFileW = reinterpret_cast<decltype(&CreateFileW)>(
+            swapImport(library().module, "KERNEL32.dll", "CreateFileW", reinterpret_cast<void*>(&readBackCreateFileW)));
+        g_realReadFile = reinterpret_cast<decltype(&ReadFile)>(
+            swapImport(library().module, "KERNEL32.dll", "ReadFile", reinterpret_cast<void*>(&readBackReadFile)));
+    }
+    ~ReadBackSeam()
+    {
+        if (g_realCreateFileW) swapImport(library().module, "KERNEL32.dll", "CreateFileW", reinterpret_cast<void*>(g_realCreateFileW));
+        if (g_realReadFile) swapImport(library().module, "KERNEL32.dll", "ReadFile", reinterpret_cast<void*>(g_realReadFile));
+        g_beforeReadBack = nullptr;
+        g_readBackRead = nullptr;
+    }
+    bool installed() const { return g_realCreateFileW && g_realReadFile; }
+};
+
+// Flips one byte of a file in place, as a bad sector or a faulty cable would.
+void flipByteAt(const std::wstring& file, size_t offset)
+{
+    std::string bytes = readFile(file);
+    if (offset >= bytes.size()) return;
+    bytes[offset] = static_cast<char>(bytes[offset] ^ 0x10);
+    HANDLE h = CreateFileW(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    DWORD n = 0;
+    WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &n, nullptr);
+    CloseHandle(h);
+}
+
+// Where an entry's data begins: after its local header with name and extra field.
+size_t dataOffsetOf(const std::string& zip, const CentralEntry& e)
+{
+    auto le16 = [&](size_t at) { return static_cast<size_t>(static_cast<uint8_t>(zip[at]) | (static_cast<uint8_t>(zip[at + 1]) << 8)); };
+    return e.localOffset + 30 + le16(e.localOffset + 26) + le16(e.localOffset + 28);
+}
+
+const CentralEntry* entryNamed(const std::vector<CentralEntry>& entries, const std::string& name)
+{
+    for (const CentralEntry& e : entries)
+        if (e.name == name) return &e;
+    return nullptr;
+}
+
+TEST_F(LibraryTest, AnArchiveThatDoesNotReadBackAsWrittenFailsNamingTheEntryAndLeavesNothing)
+{
+    const std::wstring folder = makeVerifiedTree(dir);
+    ReadBackSeam seam;
+    ASSERT_TRUE(seam.installed()) << "imports not found";
+    const std::string shiryo = utf8(L"\x8cc7\x6599");
+    struct Row {
+        const char* label;
+        std::string entry;          // named in the error; empty for the end of the archive
+        uint16_t method;            // the entry's method, as the row means it
+        std::function<size_t(const std::string& zip, const CentralEntry& e)> where;   // the byte to flip
+        bool cut;                   // cut the file's last byte instead
+    };
+    const Row rows[] = {
+        {"a byte inside a stored entry", shiryo + "/small.bin", 0,
+         [](const std::string& zip, const CentralEntry& e) { return dataOffsetOf(zip, e) + 2500; }, false},
+        {"a byte inside a deflated entry", shiryo + "/memo.txt", 8,
+         [](const std::string& zip, const CentralEntry& e) { return dataOffsetOf(zip, e) + 40; }, false},
+        {"a byte inside a deflated entry of several blocks", shiryo + "/report.txt", 8,
+         [](const std::string& zip, const CentralEntry& e) { return dataOffsetOf(zip, e) + e.compressed / 2; }, false},
+        {"a byte of an entry's name in its local header", shiryo + "/noise.bin", 0,
+         [](const std::string&, const CentralEntry& e) { return static_cast<size_t>(e.localOffset) + 30 + 2; }, false},
+        {"a byte of an entry's CRC in the central directory", shiryo + "/memo.txt", 8,
+         [](const std::string&, const CentralEntry& e) { return e.recordOffset + 16; }, false},
+        {"the last byte of the archive lost", "", 0, nullptr, true},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        g_beforeReadBack = [&row](const std::wstring& part) {
+            const std::string zip = readFile(part);
+            if (row.cut) {
+                HANDLE h = CreateFileW(part.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+                LARGE_INTEGER at;
+                at.QuadPart = static_cast<LONGLONG>(zip.size() - 1);
+                SetFilePointerEx(h, at, nullptr, FILE_BEGIN);
+                SetEndOfFile(h);
+                CloseHandle(h);
+                return;
+            }
+            const std::vector<CentralEntry> entries = centralEntries(zip);
+            const CentralEntry* e = entryNamed(entries, row.entry);
+            ASSERT_NE(nullptr, e) << row.entry;
+            EXPECT_EQ(row.method, e->method);
+            flipByteAt(part, row.where(zip, *e));
+        };
+        CallResult r = callUtf8(zipLine(path(L"checked.zip"), folder, true, "-verify "));
+        EXPECT_EQ(nullptr, g_beforeReadBack) << "the archive was not read back";
+        EXPECT_EQ(ARCHIVER_ERROR_VERIFY, r.code);
+        EXPECT_EQ(ARCHIVER_VERIFY_TEXT + row.entry, r.text);
+        // Neither the archive nor its temporary file is left.
+        EXPECT_TRUE(folderHoldsExactly(dir, {L"\x8cc7\x6599"}));
+    }
+    // A read error of the disk: nothing is left either, and the error says what it is.
+    g_readBackRead = [](HANDLE, LPVOID, DWORD, LPDWORD got, LPOVERLAPPED) {
+        if (got) *got = 0;
+        SetLastError(ERROR_CRC);
+        return FALSE;
+    };
+    CallResult r = callUtf8(zipLine(path(L"checked.zip"), folder, true, "-verify "));
+    EXPECT_EQ(ARCHIVER_ERROR_READ_BACK, r.code);
+    EXPECT_EQ("The written archive cannot be read back: " + utf8(path(L"checked.zip")) + " (system error 0x00000017)", r.text);
+    EXPECT_TRUE(folderHoldsExactly(dir, {L"\x8cc7\x6599"}));
+}
+
+TEST_F(ProgressTest, CancelWhileTheArchiveIsReadBackStopsItAndLeavesNothing)
+{
+    // Bytes that stay as they are: the archive takes several reads.
+    ASSERT_TRUE(writeFile(path(L"report.txt"), noise(12 * 1024 * 1024, 5)));
+    ReadBackSeam seam;
+    ASSERT_TRUE(seam.installed()) << "imports not found";
+    // The first read of the read-back waits until the test has seen the phase and pressed Cancel.
+    HANDLE reading = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE pressed = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    g_readBackRead = [reading, pressed](HANDLE h, LPVOID buffer, DWORD n, LPDWORD got, LPOVERLAPPED overlapped) {
+        SetEvent(reading);
+        WaitForSingleObject(pressed, 20000);
+        return g_realReadFile(h, buffer, n, got, overlapped);
+    };
+    SevenZipIsVerifyingProc isVerifying = reinterpret_cast<SevenZipIsVerifyingProc>(
+        reinterpret_cast<void*>(GetProcAddress(library().module, MAKEINTRESOURCEA(2))));
+    ASSERT_NE(nullptr, isVerifying);
+    EXPECT_FALSE(isVerifying());
+
+    BackgroundCall call;
+    call.start(zipLine(path(L"report.zip"), path(L"report.txt"), false, "-verify "), owner);
+    bool readBackBegan = false;
+    for (int i = 0; i < 3000 && !readBackBegan; ++i) {
+        readBackBegan = WaitForSingleObject(reading, 0) == WAIT_OBJECT_0;
+        pumpFor(10);
+    }
+    ASSERT_TRUE(readBackBegan) << "the archive was not read back";
+    EXPECT_TRUE(isVerifying());
+    HWND w = FindWindowW(ARCHIVER_PROGRESS_CLASS, nullptr);
+    ASSERT_NE(nullptr, w);
+    // The window says what it does now (it looks on its 100 ms timer).
+    wchar_t title[256] = L"";
+    for (int i = 0; i < 100 && wcsncmp(title, L"Verifying - report.zip", 256) != 0; ++i) {
+        pumpFor(20);
+        GetWindowTextW(w, title, 256);
+    }
+    EXPECT_STREQ(L"Verifying - report.zip", title);
+    EXPECT_TRUE(windowShowsText(w, L"Checking:"));
+    PostMessageW(GetDlgItem(w, IDCANCEL), BM_CLICK, 0, 0);
+    for (int i = 0; i < 500 && !call.done; ++i) {
+        pumpFor(10);
+        if (!IsWindowEnabled(GetDlgItem(w, IDCANCEL))) break;
+    }
+    SetEvent(pressed);
+    ASSERT_TRUE(call.waitDone(15000));
+    CloseHandle(reading);
+    CloseHandle(pressed);
+    EXPECT_EQ(ARCHIVER_CANCELLED, call.code.load()) << call.text;
+    EXPECT_FALSE(isVerifying());
+    EXPECT_TRUE(folderHoldsExactly(dir, {L"large.img", L"report.txt"}));
 }
 
 }  // namespace

@@ -83,6 +83,60 @@ TEST_F(HereCopies, CopiesEachKindOfItemBesideItself)
     }
 }
 
+// "1234567" as the result window writes a byte count: "1,234,567".
+std::wstring grouped(unsigned long long value)
+{
+    std::wstring digits = std::to_wstring(value), out;
+    for (size_t i = 0; i < digits.size(); ++i) {
+        if (i && (digits.size() - i) % 3 == 0) out += L',';
+        out += digits[i];
+    }
+    return out;
+}
+
+TEST_F(HereCopies, WithVerifyEveryKindOfItemIsReadBackAndTheWindowSaysSo)
+{
+    ASSERT_TRUE(settings(L"ja", 0, {{L"Verify", L"1"}}));
+    const std::wstring shiryo = L"\x8cc7\x6599";                            // 資料
+    const std::wstring report = file(L"\x5831\x544a.txt", "quarterly");      // 報告.txt
+    const std::string large(5 * 1024 * 1024 + 3, 'L');
+    file(shiryo + L"\\\x7a7a.txt", "");                                    // 空.txt
+    file(shiryo + L"\\large.bin", large);
+    file(shiryo + L"\\sub\\\x30e1\x30e2.txt", "memo");                    // メモ.txt
+    makeFolders(sandbox.data + shiryo + L"\\empty");
+
+    driver::Program* program = nullptr;
+    ASSERT_TRUE(start(inQuotes(report) + L" " + inQuotes(sandbox.data + shiryo), &program));
+    HWND result = findResultWindow(*program);
+    ASSERT_TRUE(result);
+    ASSERT_TRUE(waitForStatus(result, L"Success.", 30000));
+    // 報告.txt (検証済み) 資料 (検証済み)
+    EXPECT_EQ(L"[\x5831\x544a.txt (\x691c\x8a3c\x6e08\x307f) " + shiryo + L" (\x691c\x8a3c\x6e08\x307f)]",
+              driver::controlText(result, kNamesId));
+    HWND tooltip = driver::tooltipOf(program->id);
+    ASSERT_TRUE(tooltip);
+    // 〜: 読み戻して比較し、N バイトが一致しました。
+    const std::wstring sentence = L": \x8aad\x307f\x623b\x3057\x3066\x6bd4\x8f03\x3057\x3001";
+    const std::wstring ending = L" \x30d0\x30a4\x30c8\x304c\x4e00\x81f4\x3057\x307e\x3057\x305f\x3002";
+    EXPECT_EQ(report + L"\r\n\x5831\x544a.txt" + sentence + L"9" + ending + L"\r\n" + shiryo + sentence +
+                  grouped(large.size() + 4) + ending,
+              driver::toolText(program->id, tooltip, result, 1));
+    driver::clickChild(result, kCloseId);
+    EXPECT_TRUE(endsWith(*program, 0, 10000));
+
+    std::wstring stamp;
+    std::wstring folderCopy, fileCopy;
+    for (const std::wstring& name : namesIn(sandbox.data)) {
+        if (isTimeStampedName(name, shiryo, L"")) folderCopy = sandbox.data + name;
+        if (isTimeStampedName(name, L"\x5831\x544a", L".txt")) fileCopy = sandbox.data + name;
+    }
+    ASSERT_FALSE(folderCopy.empty());
+    EXPECT_TRUE(sameTree(sandbox.data + shiryo, folderCopy));
+    std::string copied;
+    ASSERT_TRUE(readFile(fileCopy, &copied));
+    EXPECT_EQ("quarterly", copied);
+}
+
 TEST_F(HereCopies, ACopyTheShellRefusesLeavesNothingAndFailsTheRun)
 {
     ASSERT_TRUE(settings(L"en"));

@@ -84,9 +84,10 @@ TEST_F(SettingWindowTest, OpensOnTheSavedPageInTheSavedLanguage)
 
 TEST_F(SettingWindowTest, LanguageSwitchRelabelsEveryControlAndKeepsTheChoices)
 {
-    ASSERT_TRUE(settings({{L"Lang", L"ja"}, {L"AddStringsBef", L"2"}, {L"AddStringsAft", L"4"}}));
+    ASSERT_TRUE(settings({{L"Lang", L"ja"}, {L"AddStringsBef", L"2"}, {L"AddStringsAft", L"4"}, {L"Verify", L"1"}}));
     SettingWindow window;
     ASSERT_TRUE(open(&window));
+    EXPECT_TRUE(driver::isChecked(window.backup, IDC_BACKUP_VERIFY));
     HWND tabs = GetDlgItem(window.main, IDC_MAIN_TABS);
     for (UiLanguage language : {UiJapanese, UiEnglish, UiJapanese, UiEnglish}) {
         SCOPED_TRACE(language == UiEnglish ? "English" : "Japanese");
@@ -193,6 +194,8 @@ TEST_F(SettingWindowTest, NewUserSavesWithOkAndTheNextBackupUsesTheSettings)
     ASSERT_TRUE(driver::setChecked(window.registration, IDC_REG_AUTO_CLOSE, true));
     EXPECT_EQ(driver::controlText(window.backup, IDC_BACKUP_KEEP), L"0");
     ASSERT_TRUE(driver::setControlText(window.backup, IDC_BACKUP_KEEP, L"3"));
+    EXPECT_FALSE(driver::isChecked(window.backup, IDC_BACKUP_VERIFY));
+    ASSERT_TRUE(driver::setChecked(window.backup, IDC_BACKUP_VERIFY, true));
     ASSERT_TRUE(driver::pressButton(window.main, IDOK));
     ASSERT_TRUE(endsWith(*window.program, 0, 10000));
 
@@ -203,7 +206,7 @@ TEST_F(SettingWindowTest, NewUserSavesWithOkAndTheNextBackupUsesTheSettings)
     for (int slot = 2; slot <= 10; ++slot) expected.push_back(L"PathHis" + std::to_wstring(slot) + L"=");
     for (const wchar_t* line : {L"SelDir=0", L"OpenDir=0", L"PrefixBef1=", L"AddStringsBef=0", L"PrefixBef2=",
                                 L"PrefixAft1=-", L"AddStringsAft=4", L"PrefixAft2=v", L"ZeroSuppress=3",
-                                L"UserMenu=0", L"KeepBackups=3"})
+                                L"UserMenu=0", L"KeepBackups=3", L"Verify=1"})
         expected.push_back(line);
     EXPECT_EQ(lines, expected);
     EXPECT_TRUE(isFolder(destination));
@@ -244,7 +247,7 @@ TEST_F(SettingWindowTest, RestoresTheCopyBesideTheProgramsAndSavesWithoutDebug)
 
     std::vector<std::wstring> lines;
     ASSERT_TRUE(savedLines(iniPath(), &lines));
-    ASSERT_EQ(lines.size(), 27u);
+    ASSERT_EQ(lines.size(), 28u);
     EXPECT_EQ(lines[1], L"Tab=1");
     EXPECT_EQ(lines[5], L"Path=");
     // An empty destination takes the history's first place; the old entries move down.

@@ -32,6 +32,33 @@ std::wstring lastComponentOf(std::wstring path)
     return path.substr(path.find_last_of(L'\\') + 1);
 }
 
+TEST_F(ThereTest, WithVerifyAFolderOfEveryKindIsReadBackAndTheWindowSaysSo)
+{
+    const std::wstring destination = sandbox.root + L"backups\\";
+    ASSERT_TRUE(settings({{L"Path", destination}, {L"Verify", L"1"}, {L"AutoClose", L"0"}}));
+    const std::wstring project = folder(L"\x8cc7\x6599");                    // 資料
+    file(L"\x8cc7\x6599\\\x7a7a.txt", "");                                // 空.txt
+    file(L"\x8cc7\x6599\\large.bin", std::string(2 * 1024 * 1024 + 1, 'L'));
+    folder(L"\x8cc7\x6599\\empty");
+
+    driver::Program* program = nullptr;
+    ASSERT_TRUE(start(inQuotes(project), &program));
+    HWND result = findResultWindow(*program);
+    ASSERT_TRUE(result);
+    ASSERT_TRUE(waitForStatus(result, L"Success.", 30000));
+    EXPECT_EQ(L"[\x8cc7\x6599 (verified)]", driver::controlText(result, kNamesId));
+    HWND tooltip = driver::tooltipOf(program->id);
+    ASSERT_TRUE(tooltip);
+    EXPECT_EQ(project + L"\r\n\x8cc7\x6599: verified, 2,097,153 bytes read back and found equal.",
+              driver::toolText(program->id, tooltip, result, 1));
+    driver::clickChild(result, kCloseId);
+    EXPECT_TRUE(endsWith(*program, 0, 10000));
+
+    auto copies = backupsIn(destination, L"\x8cc7\x6599", L"");
+    ASSERT_EQ(1u, copies.size());
+    EXPECT_TRUE(sameTree(project, copies[0]));
+}
+
 TEST_F(ThereTest, EmptyPathAsksOnceAndTheChoiceBecomesPath)
 {
     const std::map<std::wstring, std::wstring> history = {

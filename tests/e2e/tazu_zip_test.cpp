@@ -125,6 +125,68 @@ TEST_F(ZipArchives, ThereZipArchivesIntoPathCreatingIt)
     EXPECT_EQ(before, snapshotTree(sandbox.data));
 }
 
+// Text that deflate shrinks, different from line to line.
+std::string lines(size_t size)
+{
+    std::string out;
+    for (unsigned line = 0; out.size() < size; ++line) out += "line " + std::to_string(line * 7919u % 100003u) + "\n";
+    out.resize(size);
+    return out;
+}
+
+TEST_F(ZipArchives, WithVerifyBothProgramsReadTheirArchivesBackAndSaySo)
+{
+    // A folder of every kind: Japanese names, an empty file, a file of several of the library's
+    // 1 MiB blocks and an empty folder.
+    const std::vector<std::pair<std::string, std::string>> entries = {
+        {kShiryoUtf8 + "/", ""},
+        {kShiryoUtf8 + "/" + kNakamiUtf8 + ".txt", ""},
+        {kShiryoUtf8 + "/large.txt", lines(3 * 1024 * 1024 + 5)},
+        {kShiryoUtf8 + "/empty/", ""},
+    };
+    struct Row {
+        const char* label;
+        const wchar_t* program;
+        const wchar_t* lang;
+        std::wstring destination;     // where the archive goes
+        std::wstring note;            // after the name on the names line
+        std::wstring before, after;   // the tooltip's sentence around the archive's size
+    };
+    const Row rows[] = {
+        {"TazuHereZip, Japanese", kHereZip, L"ja", sandbox.data, L" (\x691c\x8a3c\x6e08\x307f)",
+         // 資料: アーカイブの N バイトを読み戻し、全エントリが一致しました。
+         kShiryo + L": \x30a2\x30fc\x30ab\x30a4\x30d6\x306e ",
+         L" \x30d0\x30a4\x30c8\x3092\x8aad\x307f\x623b\x3057\x3001\x5168\x30a8\x30f3\x30c8\x30ea\x304c\x4e00\x81f4"
+         L"\x3057\x307e\x3057\x305f\x3002"},
+        {"TazuThereZip, English", kThereZip, L"en", sandbox.root + L"backups\\", L" (verified)",
+         kShiryo + L": verified, the archive's ", L" bytes read back and every entry found equal."},
+    };
+    makeEntries(entries);
+    const std::wstring item = sandbox.data + kShiryo;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        ASSERT_TRUE(settings({{L"Lang", row.lang}, {L"Path", row.destination}, {L"Verify", L"1"}, {L"AutoClose", L"0"}}));
+        driver::Program* program = nullptr;
+        ASSERT_TRUE(start(row.program, inQuotes(item), &program));
+        HWND result = findResultWindow(*program, kFirstWindowMs);
+        ASSERT_TRUE(result);
+        ASSERT_TRUE(waitForStatus(result, L"Success.", 30000));
+        std::wstring archive;
+        ASSERT_TRUE(findArchive(row.destination, kShiryo, L"", &archive));
+        std::string bytes;
+        ASSERT_TRUE(readFile(archive, &bytes));
+        std::wstring size = std::to_wstring(bytes.size());
+        for (size_t at = size.size(); at > 3; at -= 3) size.insert(at - 3, L",");
+        EXPECT_EQ(L"[" + kShiryo + row.note + L"]", driver::controlText(result, kNamesId));
+        HWND tooltip = driver::tooltipOf(program->id);
+        ASSERT_TRUE(tooltip);
+        EXPECT_EQ(item + L"\r\n" + row.before + size + row.after, driver::toolText(program->id, tooltip, result, 1));
+        driver::clickChild(result, kCloseId);
+        EXPECT_TRUE(endsWith(*program, 0, 15000));
+        EXPECT_TRUE(zipread::holdsExactly(archive, entries));
+    }
+}
+
 TEST_F(ZipArchives, ThereZipAsksWithoutPathAndKeepsTheChosenFolder)
 {
     ASSERT_TRUE(settings({{L"Path", L""}}));

@@ -34,7 +34,7 @@ int fakeSetUtf8(int on)
     g_fake->events.push_back("utf8=" + std::to_string(on));
     return 1;
 }
-int fakeRun(const char* commandLine)
+int fakeRun(const char* commandLine, char*, DWORD)
 {
     g_fake->events.push_back(std::string("run:") + commandLine);
     size_t index = g_fake->runs < g_fake->answers.size() ? g_fake->runs : g_fake->answers.size() - 1;
@@ -70,11 +70,11 @@ TEST(ArchiveCommandLine, BothFormsQuoteArchiveThenItem)
 {
     wchar_t line[kCommandLineChars];
     ASSERT_EQ(0, buildArchiveCommandLine(L"C:\\Docs\\report_20240305_140709.txt.zip",
-                                         L"C:\\Docs\\report.txt", true, line, kCommandLineChars));
+                                         L"C:\\Docs\\report.txt", true, false, line, kCommandLineChars));
     EXPECT_STREQ(L"a -tzip -ssw -mmt=on -hide -- \"C:\\Docs\\report_20240305_140709.txt.zip\" "
                  L"\"C:\\Docs\\report.txt\"", line);
     ASSERT_EQ(0, buildArchiveCommandLine(L"C:\\Docs\\Project_20240305_140709.zip",
-                                         L"C:\\Docs\\Project", false, line, kCommandLineChars));
+                                         L"C:\\Docs\\Project", false, false, line, kCommandLineChars));
     EXPECT_STREQ(L"a -tzip -ssw -mmt=on -- \"C:\\Docs\\Project_20240305_140709.zip\" "
                  L"\"C:\\Docs\\Project\"", line);
 }
@@ -97,7 +97,7 @@ TEST(ArchiveCommandLine, Utf8FormMustFitWithItsTerminator)
     std::wstring archive = L"C:\\" + name + L".zip";
     std::wstring item = L"C:\\" + name;
     wchar_t line[kCommandLineChars];
-    ASSERT_EQ(0, buildArchiveCommandLine(archive.c_str(), item.c_str(), true, line, kCommandLineChars));
+    ASSERT_EQ(0, buildArchiveCommandLine(archive.c_str(), item.c_str(), true, false, line, kCommandLineChars));
     EXPECT_EQ(-1, toUtf8CommandLine(line, utf8, sizeof utf8));
 }
 
@@ -118,7 +118,8 @@ TEST(ArchiverRetries, BusyIsRetriedEvery500msAtMost601Calls)
         FakeLibrary fake;
         fake.answers = row.answers;
         g_fake = &fake;
-        EXPECT_EQ(row.result, runArchiverCommand(&kFakeCalls, "cmd"));
+        char output[16];
+        EXPECT_EQ(row.result, runArchiverCommand(&kFakeCalls, "cmd", output, sizeof output));
         EXPECT_EQ(row.runs, fake.runs);
         size_t sleeps = 0;
         for (const std::string& event : fake.events) {
@@ -144,6 +145,8 @@ namespace {
 struct LeavingLibrary {
     std::wstring archivePath;
     std::vector<int> answers;
+    std::string text;       // the library's text with its last answer
+    bool askedForText = false;
     size_t runs = 0;
     size_t utf8Switches = 0;
     std::vector<bool> existsAtWait;
@@ -157,11 +160,13 @@ int leavingSetUtf8(int)
     ++g_leaving->utf8Switches;
     return 1;
 }
-int leavingRun(const char*)
+int leavingRun(const char*, char* output, DWORD outputSize)
 {
     writeBytes(g_leaving->archivePath, "PK another run's archive");
     size_t index = std::min(g_leaving->runs, g_leaving->answers.size() - 1);
     ++g_leaving->runs;
+    g_leaving->askedForText = output && outputSize;
+    if (outputSize > g_leaving->text.size()) memcpy(output, g_leaving->text.c_str(), g_leaving->text.size() + 1);
     return g_leaving->answers[index];
 }
 void leavingSleep(DWORD)
@@ -197,6 +202,9 @@ TEST(ArchiveItemOutcomes, NoAnswerRemovesTheArchivePathAndFailuresNameTheLibrary
         size_t runs;
         size_t waits;
         bool message;       // the failure message with the last answer's code
+        bool verify = false;            // "Verify" 1: the library reads back and may name an entry
+        std::string text = "";          // the library's text
+        std::wstring entry = L"";       // the entry that the message names instead of the code
     };
     const Row rows[] = {
         {"success", {0}, UiEnglish, 0, 1, 0, false},
@@ -211,6 +219,14 @@ TEST(ArchiveItemOutcomes, NoAnswerRemovesTheArchivePathAndFailuresNameTheLibrary
         // Taken by another run: the caller composes a new name, so no message either.
         {"archive path taken", {kArchiverPathTaken}, UiEnglish, kArchivePathTaken, 1, 0, false},
         {"busy, then taken", {kArchiverBusy, kArchiverPathTaken}, UiEnglish, kArchivePathTaken, 2, 1, false},
+        // The read-back found an entry not as written: the message names it, in either language.
+        {"read back not as written", {0x8019}, UiEnglish, -1, 1, 0, true, true,
+         "The archive does not read back as written: \xE8\xB3\x87\xE6\x96\x99/a.txt", L"\x8cc7\x6599/a.txt"},
+        {"read back not as written, Japanese", {0x8019}, UiJapanese, -1, 1, 0, true, true,
+         "The archive does not read back as written: report.txt", L"report.txt"},
+        // The end of the archive differs: no entry to name, so the code.
+        {"read back not as written at its end", {0x8019}, UiEnglish, -1, 1, 0, true, true,
+         "The archive does not read back as written: "},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -220,13 +236,14 @@ TEST(ArchiveItemOutcomes, NoAnswerRemovesTheArchivePathAndFailuresNameTheLibrary
         LeavingLibrary library;
         library.archivePath = temp / L"report_20240305_140709.txt.zip";
         library.answers = row.answers;
+        library.text = row.text;
         g_leaving = &library;
         const ArchiverCalls saved = g_archiverCalls;
         g_archiverCalls = {leavingSetUtf8, leavingRun, leavingSleep};
         setMessageBoxSink(leavingSink);
         WIN32_FIND_DATAW entry = entryOf(6, false);
 
-        int result = archiveItem(item.c_str(), library.archivePath.c_str(), &entry, row.language);
+        int result = archiveItem(item.c_str(), library.archivePath.c_str(), &entry, row.language, row.verify);
 
         setMessageBoxSink(nullptr);
         g_archiverCalls = saved;
@@ -235,6 +252,8 @@ TEST(ArchiveItemOutcomes, NoAnswerRemovesTheArchivePathAndFailuresNameTheLibrary
         EXPECT_EQ(row.runs, library.runs);
         EXPECT_EQ(row.waits, library.existsAtWait.size());
         EXPECT_EQ(1u, library.utf8Switches);
+        // Without the read-back the call is the plain one: no window, no output buffer.
+        EXPECT_EQ(row.verify, library.askedForText);
         EXPECT_EQ("PK another run's archive", readBytes(library.archivePath));
         for (size_t wait = 0; wait < library.existsAtWait.size(); ++wait) {
             SCOPED_TRACE(::testing::Message() << "wait " << wait + 1);
@@ -245,8 +264,15 @@ TEST(ArchiveItemOutcomes, NoAnswerRemovesTheArchivePathAndFailuresNameTheLibrary
             continue;
         }
         ASSERT_EQ(1u, library.shown.size());
-        EXPECT_EQ(formatted(kArchiveFailedText, row.language, static_cast<unsigned>(row.answers.back()), item),
-                  library.shown[0].text);
+        if (row.entry.empty()) {
+            EXPECT_EQ(formatted(kArchiveFailedText, row.language, static_cast<unsigned>(row.answers.back()), item),
+                      library.shown[0].text);
+        } else {
+            wchar_t expected[1024];
+            _snwprintf(expected, 1024, pickText(kArchiveVerifyFailedText, row.language), row.entry.c_str(), item.c_str());
+            expected[1023] = L'\0';
+            EXPECT_EQ(expected, library.shown[0].text);
+        }
         EXPECT_EQ(static_cast<UINT>(MB_ICONERROR), library.shown[0].style & MB_ICONMASK);
         EXPECT_TRUE(library.existsAtMessage[0]);
     }
@@ -275,7 +301,7 @@ TEST(ArchiveItemOutcomes, CommandLinesThatCannotBeUtf8NeverReachTheLibrary)
         g_archiverCalls = {leavingSetUtf8, leavingRun, leavingSleep};
         setMessageBoxSink(leavingSink);
         WIN32_FIND_DATAW entry = entryOf(6, false);
-        EXPECT_EQ(-1, archiveItem(item.c_str(), archive.c_str(), &entry, UiEnglish));
+        EXPECT_EQ(-1, archiveItem(item.c_str(), archive.c_str(), &entry, UiEnglish, false));
         setMessageBoxSink(nullptr);
         g_archiverCalls = saved;
         g_leaving = nullptr;

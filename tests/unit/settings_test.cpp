@@ -230,17 +230,23 @@ TEST(SettingsRead, ZeroSuppressIsKeptWithinOneToNineteen)
     }
 }
 
-TEST(SettingsRead, UserMenuIsOnOnlyForOne)
+TEST(SettingsRead, UserMenuAndVerifyAreOnOnlyForOne)
 {
     TempFolder temp;
     struct Row { const wchar_t* value; int expected; };
     const Row rows[] = {{L"1", 1}, {L"0", 0}, {L"2", 0}, {L"-1", 0}, {L"yes", 0}, {L"", 0}};
     const std::wstring ini = temp / L"tazu.ini";
-    for (const Row& row : rows) {
-        SCOPED_TRACE(utf8(row.value));
-        ASSERT_TRUE(writeUtf16File(ini, std::wstring(L"[Env]\r\nUserMenu=") + row.value + L"\r\n"));
-        EXPECT_EQ(row.expected, readRecord(ini)->userMenu);
+    for (const wchar_t* key : {L"UserMenu", L"Verify"}) {
+        for (const Row& row : rows) {
+            SCOPED_TRACE(utf8(std::wstring(key) + L"=" + row.value));
+            ASSERT_TRUE(writeUtf16File(ini, std::wstring(L"[Env]\r\n") + key + L"=" + row.value + L"\r\n"));
+            auto r = readRecord(ini);
+            EXPECT_EQ(row.expected, wcscmp(key, L"Verify") == 0 ? r->verify : r->userMenu);
+        }
     }
+    // A file without the key behaves as before there was one.
+    ASSERT_TRUE(writeUtf16File(ini, L"[Env]\r\nLang=en\r\n"));
+    EXPECT_EQ(0, readRecord(ini)->verify);
 }
 
 TEST(SettingsRead, KeepBackupsIsZeroUnlessOneToThreeDigitsOfOneToNineHundredNinetyNine)
@@ -289,6 +295,7 @@ TEST(SettingsWrite, FileIsUtf16WithKeysInOrder)
     r->addStringsAft = 2;
     r->zeroSuppress = 3;
     r->keepBackups = 12;
+    r->verify = 1;
     r->autoClose = 0;
     ASSERT_EQ(0, writeSettingsFile(ini.c_str(), r.get()));
 
@@ -298,7 +305,7 @@ TEST(SettingsWrite, FileIsUtf16WithKeysInOrder)
         L"PathHis4", L"PathHis5", L"PathHis6", L"PathHis7", L"PathHis8", L"PathHis9",
         L"PathHis10", L"SelDir", L"OpenDir", L"PrefixBef1", L"AddStringsBef", L"PrefixBef2",
         L"PrefixAft1", L"AddStringsAft", L"PrefixAft2", L"ZeroSuppress", L"UserMenu",
-        L"KeepBackups"};
+        L"KeepBackups", L"Verify"};
     EXPECT_EQ(expected, keysInFile(ini));
 
     // The platform's own reader sees every value, non-ASCII text included.
@@ -310,6 +317,7 @@ TEST(SettingsWrite, FileIsUtf16WithKeysInOrder)
     EXPECT_EQ(3u, GetPrivateProfileIntW(L"Env", L"ZeroSuppress", -1, ini.c_str()));
     EXPECT_EQ(0u, GetPrivateProfileIntW(L"Env", L"AutoClose", -1, ini.c_str()));
     EXPECT_EQ(12u, GetPrivateProfileIntW(L"Env", L"KeepBackups", -1, ini.c_str()));
+    EXPECT_EQ(1u, GetPrivateProfileIntW(L"Env", L"Verify", -1, ini.c_str()));
 
     auto back = readRecord(ini);
     EXPECT_STREQ(r->path, back->path);
@@ -318,12 +326,12 @@ TEST(SettingsWrite, FileIsUtf16WithKeysInOrder)
     EXPECT_EQ(UiEnglish, back->language);
 }
 
-TEST(SettingsWrite, WriteBackDropsTabAndDebugAndOldLinesButKeepsUserMenu)
+TEST(SettingsWrite, WriteBackDropsTabAndDebugAndOldLinesButKeepsUserMenuAndVerify)
 {
     TempFolder temp;
     const std::wstring ini = temp / L"tazu.ini";
     ASSERT_TRUE(writeUtf16File(ini, L"[Env]\r\nTab=2\r\nLang=en\r\nDebug=1\r\nStray=1\r\n"
-                                    L"PrefixAft1=-\r\nUserMenu=1\r\n[Other]\r\nX=1\r\n"));
+                                    L"PrefixAft1=-\r\nUserMenu=1\r\nVerify=1\r\n[Other]\r\nX=1\r\n"));
     auto r = readRecord(ini);
     EXPECT_EQ(2, r->tab);
     EXPECT_EQ(1, r->debug);
@@ -338,6 +346,7 @@ TEST(SettingsWrite, WriteBackDropsTabAndDebugAndOldLinesButKeepsUserMenu)
     EXPECT_EQ(L"-", profileText(ini, L"PrefixAft1"));
     EXPECT_EQ(L"en", profileText(ini, L"Lang"));
     EXPECT_EQ(L"1", profileText(ini, L"UserMenu"));
+    EXPECT_EQ(L"1", profileText(ini, L"Verify"));
 }
 
 TEST(SettingsWrite, UncreatableFileIsReported)

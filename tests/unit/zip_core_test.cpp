@@ -66,7 +66,7 @@ int seamSetUtf8(int on)
 {
     return SevenZipSetUnicodeMode(on ? TRUE : FALSE);
 }
-int seamRun(const char* line)
+int seamRun(const char* line, char* output, DWORD outputSize)
 {
     g_seam.commandLines.push_back(line);
     if (static_cast<int>(g_seam.commandLines.size()) <= g_seam.busyCalls) return kArchiverBusy;
@@ -77,7 +77,7 @@ int seamRun(const char* line)
         g_libraryDone = 0;
         other = CreateThread(nullptr, 0, otherRun, nullptr, 0, nullptr);
     }
-    int answer = SevenZip(nullptr, line, nullptr, 0);
+    int answer = SevenZip(nullptr, line, output, outputSize);
     if (other) {
         InterlockedExchange(&g_libraryDone, 1);
         WaitForSingleObject(other, INFINITE);
@@ -203,6 +203,29 @@ TEST_F(ZipCoreTest, HereArchivesEachItemBesideItselfInItsForm)
         removeTree(archive);
         removeTree(item);
     }
+}
+
+TEST_F(ZipCoreTest, VerifyAsksTheLibraryToReadTheArchiveBackInBothForms)
+{
+    g_settings.verify = 1;
+    const std::wstring small = file(L"report.txt", "text");
+    makeDirectory(temp / L"Project");
+    file(L"Project\\a.txt", "text");
+    struct Row { const char* name; std::wstring item; std::wstring archive; const char* line; };
+    const Row rows[] = {
+        {"small file", small, temp / L"report_20240305_140709.txt.zip", "a -tzip -ssw -mmt=on -hide -verify -- "},
+        {"folder", temp / L"Project", temp / L"Project_20240305_140709.zip", "a -tzip -ssw -mmt=on -verify -- "},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        g_seam.commandLines.clear();
+        ASSERT_EQ(0, runZipCore(row.item.c_str(), destinationBesideItem));
+        ASSERT_EQ(1u, g_seam.commandLines.size());
+        EXPECT_EQ(std::string(row.line) + "\"" + utf8(row.archive) + "\" \"" + utf8(row.item) + "\"", g_seam.commandLines[0]);
+        EXPECT_TRUE(fileExists(row.archive));
+        EXPECT_TRUE(messages.shown().empty());
+    }
+    g_settings.verify = 0;
 }
 
 TEST_F(ZipCoreTest, BusyAnswersThenSuccessGiveTheArchive)
