@@ -70,7 +70,7 @@ in_chroot() {
   [ -f "$vantrel_state/display" ] && display=":$(cat "$vantrel_state/display")"
   chroot "$vantrel_root" /usr/bin/env -i -C "$cwd" \
     PATH=/usr/local/bin:/usr/bin:/bin:/usr/sbin:/sbin HOME=/root USER=root LANG=C.UTF-8 \
-    WINEPREFIX="$vantrel_prefix" WINEARCH=win32 WINEDEBUG=-all \
+    WINEPREFIX="$vantrel_prefix" WINEARCH=win32 WINEDEBUG=-all XDG_DATA_HOME="$vantrel_prefix/xdg-data" \
     WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d" DISPLAY="$display" "$@"
 }
 
@@ -88,6 +88,9 @@ start_session() {
   # Test programs keep their folders in slots made once (see wine-fixture.sh for why).
   if [ -d "$vantrel_root$vantrel_prefix/drive_c" ]; then
     mkdir -p "$vantrel_root$vantrel_prefix"/drive_c/vantrel_e2e/slot{00..15}
+    # Wine's Recycle Bin is the freedesktop trash below XDG_DATA_HOME: inside the prefix, as in
+    # the 64-bit fixture.
+    mkdir -p "$vantrel_root$vantrel_prefix/xdg-data"
   fi
   mkdir -p "$vantrel_state"
   if ! session_running; then

@@ -62,7 +62,17 @@ struct Sandbox {
 
 // Creates the folders and copies the named program from the build's bin folder.
 ::testing::AssertionResult makeSandbox(Sandbox* sandbox, const wchar_t* programFile);
-// Ends every program still running and removes every folder and file of the test.
+// Unix path of a Windows path (empty when not under Wine).
+std::string unixPathOf(const std::wstring& path);
+// Wine's Recycle Bin: the freedesktop trash below XDG_DATA_HOME, as a Windows path with a
+// trailing backslash (empty when XDG_DATA_HOME names none).
+std::wstring recycleBin();
+// Entries of the Recycle Bin that came from below a folder: path relative to the folder (as the
+// trash records it) -> name of the entry in the bin's "files" folder.
+std::map<std::string, std::wstring> recycledFrom(const std::wstring& folder);
+
+// Ends every program still running and removes every folder and file of the test, and what its
+// runs put in the Recycle Bin.
 ::testing::AssertionResult removeSandbox(Sandbox* sandbox);
 
 // Writes "tazu.ini" with the given keys of section "Env" (others take their defaults).

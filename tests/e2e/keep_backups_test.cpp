@@ -17,68 +17,6 @@ constexpr const wchar_t* kHereZipProgram = L"TazuHereZip.exe";
 constexpr const wchar_t* kThereZipProgram = L"TazuThereZip.exe";
 constexpr const wchar_t* kRecordFile = L"tazu_backups_made.txt";
 
-// Unix path of a Windows path, as Wine's trash records it.
-std::string unixPathOf(const std::wstring& path)
-{
-    typedef char*(CDECL * ToUnix)(const wchar_t*);
-    auto toUnix = reinterpret_cast<ToUnix>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
-    if (!toUnix) return "";
-    char* unix = toUnix(path.c_str());
-    if (!unix) return "";
-    std::string result = unix;
-    HeapFree(GetProcessHeap(), 0, unix);
-    return result;
-}
-
-std::string percentDecoded(const std::string& text)
-{
-    std::string out;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '%' && i + 2 < text.size()) {
-            out += static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16));
-            i += 2;
-        } else {
-            out += text[i];
-        }
-    }
-    return out;
-}
-
-// Wine's Recycle Bin: "<XDG_DATA_HOME>\Trash\" as a Windows path.
-std::wstring recycleBin()
-{
-    wchar_t dataHome[MAX_PATH] = L"";
-    if (!GetEnvironmentVariableW(L"XDG_DATA_HOME", dataHome, MAX_PATH) || dataHome[0] != L'/') return L"";
-    std::wstring bin = std::wstring(L"Z:") + dataHome + L"/Trash/";
-    for (wchar_t& c : bin) c = c == L'/' ? L'\\' : c;
-    return bin;
-}
-
-// Entries of the Recycle Bin that came from below a folder: original path -> name in "files".
-std::map<std::string, std::wstring> recycledFrom(const std::wstring& folder)
-{
-    std::map<std::string, std::wstring> found;
-    std::string below = unixPathOf(folder);
-    if (below.empty()) return found;
-    if (below.back() != '/') below += '/';
-    const std::wstring info = recycleBin() + L"info\\";
-    for (const std::wstring& name : namesIn(info)) {
-        const std::wstring suffix = L".trashinfo";
-        if (name.size() <= suffix.size() || name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0)
-            continue;
-        std::string record;
-        if (!readFile(info + name, &record)) continue;
-        size_t at = record.find("\nPath=");
-        if (at == std::string::npos) continue;
-        size_t end = record.find('\n', at + 1);
-        std::string original = percentDecoded(record.substr(at + 6, end - at - 6));
-        if (original.compare(0, below.size(), below) == 0)
-            found[original.substr(below.size())] = name.substr(0, name.size() - suffix.size());
-    }
-    return found;
-}
-
 // Names (relative to the folder) of what went to the Recycle Bin from below it.
 std::set<std::string> recycledNames(const std::wstring& folder)
 {
@@ -145,11 +83,6 @@ protected:
     {
         for (const std::wstring& path : unlock) setImmutable(path, false);
         for (const std::wstring& link : links) runUnixProgram(L"/bin/rm", quotedUnix(link), [&] { return !exists(link); });
-        // What this test put in the Recycle Bin goes with it.
-        for (const auto& entry : recycledFrom(sandbox.data)) {
-            removeTree(recycleBin() + L"files\\" + entry.second);
-            DeleteFileW((recycleBin() + L"info\\" + entry.second + L".trashinfo").c_str());
-        }
         EXPECT_TRUE(removeSandbox(&sandbox));
     }
 
