@@ -56,18 +56,43 @@ int stopAt(VerifyWalk* walk, size_t sourceLength, int result, DWORD systemError)
     return result;
 }
 
+BOOL systemRead(HANDLE file, void* buffer, DWORD length, DWORD* got, bool)
+{
+    return ReadFile(file, buffer, length, got, nullptr);
+}
+
+CopyReadCall g_copyRead = systemRead;
+
 // Reads up to length bytes; fewer only at the end of the file. 0 or the system error.
-DWORD readChunk(HANDLE file, BYTE* buffer, DWORD length, DWORD* got)
+DWORD readChunk(HANDLE file, BYTE* buffer, DWORD length, DWORD* got, CopyReadCall read)
 {
     *got = 0;
     while (*got < length) {
         DWORD n = 0;
-        if (!ReadFile(file, buffer + *got, length - *got, &n, nullptr)) {
+        if (!read(file, buffer + *got, length - *got, &n, false)) {
             DWORD error = GetLastError();
             return error ? error : ERROR_READ_FAULT;
         }
         if (n == 0) break;
         *got += n;
+    }
+    return 0;
+}
+
+// The same past the cache, where every read must ask for whole sectors into an aligned buffer:
+// the reads go on only while what came back keeps them whole (a page is a multiple of every
+// sector it serves); a count that does not is the file's tail.
+DWORD readAlignedChunk(HANDLE file, BYTE* buffer, DWORD length, DWORD* got)
+{
+    *got = 0;
+    while (*got < length) {
+        DWORD n = 0;
+        if (!g_copyRead(file, buffer + *got, length - *got, &n, true)) {
+            DWORD error = GetLastError();
+            return error ? error : ERROR_READ_FAULT;
+        }
+        *got += n;
+        if (n == 0 || n % kVerifyAlignment != 0) break;
     }
     return 0;
 }
@@ -92,8 +117,9 @@ HANDLE openCopy(const wchar_t* path, bool* unbuffered)
 // alignment goes on through the cache from the same offset.
 DWORD readCopyChunk(HANDLE* copy, bool* unbuffered, const wchar_t* path, ULONGLONG offset, BYTE* buffer, DWORD* got)
 {
-    DWORD error = readChunk(*copy, buffer, kVerifyChunkBytes, got);
-    if (error != ERROR_INVALID_PARAMETER || !*unbuffered) return error;
+    if (!*unbuffered) return readChunk(*copy, buffer, kVerifyChunkBytes, got, g_copyRead);
+    DWORD error = readAlignedChunk(*copy, buffer, kVerifyChunkBytes, got);
+    if (error != ERROR_INVALID_PARAMETER) return error;
     HANDLE cached = openThroughCache(path, FILE_SHARE_READ);
     if (cached == INVALID_HANDLE_VALUE) return GetLastError();
     CloseHandle(*copy);
@@ -102,7 +128,7 @@ DWORD readCopyChunk(HANDLE* copy, bool* unbuffered, const wchar_t* path, ULONGLO
     LARGE_INTEGER at;
     at.QuadPart = static_cast<LONGLONG>(offset);
     if (!SetFilePointerEx(cached, at, nullptr, FILE_BEGIN)) return GetLastError();
-    return readChunk(cached, buffer, kVerifyChunkBytes, got);
+    return readChunk(cached, buffer, kVerifyChunkBytes, got, g_copyRead);
 }
 
 // Compares the file that both paths name now.
@@ -135,7 +161,7 @@ int compareFile(VerifyWalk* walk, size_t sourceLength)
             }
             const DWORD want = size - offset < kVerifyChunkBytes ? static_cast<DWORD>(size - offset) : kVerifyChunkBytes;
             DWORD gotSource = 0, gotCopy = 0;
-            DWORD error = readChunk(source, walk->sourceBuffer, want, &gotSource);
+            DWORD error = readChunk(source, walk->sourceBuffer, want, &gotSource, systemRead);
             if (!error) error = readCopyChunk(&copy, &unbuffered, walk->copy, offset, walk->copyBuffer, &gotCopy);
             if (error) {
                 result = stopAt(walk, sourceLength, VerifyUnreadable, error);
@@ -310,4 +336,9 @@ void awaitCopyVerifyHold(DWORD timeoutMs)
 void setBeforeVerifyHook(BeforeVerifyHook hook)
 {
     g_beforeVerify = hook;
+}
+
+void setCopyReadCall(CopyReadCall call)
+{
+    g_copyRead = call ? call : systemRead;
 }

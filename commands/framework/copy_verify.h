@@ -31,6 +31,8 @@ enum CopyVerifyResult {
 
 // Bytes read per file and side at a time: a multiple of every sector size.
 constexpr DWORD kVerifyChunkBytes = 4u << 20;
+// What every read past the cache keeps whole: the page, a multiple of the sectors it serves.
+constexpr DWORD kVerifyAlignment = 4096;
 
 // How long the end of the program waits for a cancelled verify to remove its copy.
 constexpr DWORD kQuitVerifyWaitMs = 60000;
@@ -78,3 +80,9 @@ void awaitCopyVerifyHold(DWORD timeoutMs);
 // change the copy the way a disk might (a byte, a length, a file gone) or cancel.
 typedef void (*BeforeVerifyHook)(const wchar_t* itemPath, const wchar_t* copyPath);
 void setBeforeVerifyHook(BeforeVerifyHook hook);
+
+// Seam for tests: the reads of the copy (ReadFile), told whether the handle reads past the
+// cache, so that a test can hold them to the rules that Windows sets for such reads and Wine
+// does not. nullptr restores ReadFile.
+typedef BOOL (*CopyReadCall)(HANDLE file, void* buffer, DWORD length, DWORD* got, bool unbuffered);
+void setCopyReadCall(CopyReadCall call);

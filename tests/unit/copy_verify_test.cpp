@@ -80,6 +80,7 @@ protected:
     void TearDown() override
     {
         setBeforeVerifyHook(nullptr);
+        setCopyReadCall(nullptr);
         setCopyVerifyCancelled(false);
         g_change = nullptr;
         g_settings.verify = 0;
@@ -176,10 +177,32 @@ TEST_F(CopyVerifyTest, ACopyChangedAfterTheShellWroteItFailsWithItsFileNamedAndL
     }
 }
 
+// Reads of the copy held to Windows' rules past the cache (Wine takes any read): a length or
+// buffer that is not whole sectors is refused, as Windows refuses it; and a read gives at most a
+// megabyte at a time, as a redirector may.
+std::atomic<int> g_unbufferedReads{0};
+std::atomic<int> g_refusedReads{0};
+BOOL sectorRuleRead(HANDLE file, void* buffer, DWORD length, DWORD* got, bool unbuffered)
+{
+    if (unbuffered) {
+        ++g_unbufferedReads;
+        if (length % 512 != 0 || reinterpret_cast<uintptr_t>(buffer) % 512 != 0) {
+            ++g_refusedReads;
+            SetLastError(ERROR_INVALID_PARAMETER);
+            return FALSE;
+        }
+        if (length > (1u << 20)) length = 1u << 20;
+    }
+    return ReadFile(file, buffer, length, got, nullptr);
+}
+
 TEST_F(CopyVerifyTest, EveryByteIsReadAcrossTheChunkEdges)
 {
-    // Sizes around the chunk: the unbuffered reads of the copy always ask for whole chunks and
-    // get the tail back at the end.
+    // Sizes around the chunk: the unbuffered reads of the copy always ask for whole sectors and
+    // get the tail back at the end, never falling back to the cache.
+    setCopyReadCall(sectorRuleRead);
+    g_unbufferedReads = 0;
+    g_refusedReads = 0;
     const std::wstring item = temp / L"Sizes";
     ASSERT_TRUE(makeDirectory(item));
     ASSERT_TRUE(makeDirectory(item + L"\\empty"));
@@ -199,11 +222,14 @@ TEST_F(CopyVerifyTest, EveryByteIsReadAcrossTheChunkEdges)
     CopyVerify verify;
     EXPECT_EQ(VerifyMatch, verifyCopiedTree(item.c_str(), newPath.c_str(), &verify));
     EXPECT_EQ(total, verify.bytesCompared);
+    EXPECT_GT(g_unbufferedReads.load(), 0);
+    EXPECT_EQ(0, g_refusedReads.load()) << "a read past the cache asked for part of a sector";
     // The last byte of the largest file is read too.
     const std::wstring last = newPath + L"f" + std::to_wstring(sizes[5]) + L".bin";
     ASSERT_TRUE(flipByte(last, static_cast<LONGLONG>(sizes[5]) - 1));
     EXPECT_EQ(VerifyDifferent, verifyCopiedTree(item.c_str(), newPath.c_str(), &verify));
     EXPECT_EQ(item + L"\\f" + std::to_wstring(sizes[5]) + L".bin", std::wstring(verify.file));
+    EXPECT_EQ(0, g_refusedReads.load());
 }
 
 // The program ends while a copy is read back: the pass stops, its copy goes, and the end of the
