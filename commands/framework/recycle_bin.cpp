@@ -48,12 +48,14 @@ bool volumeGuid(const wchar_t* root, wchar_t* guid, size_t capacity)
 }
 
 // Items in the bins of every drive, as the shell counts them; -1 when it cannot be asked.
-long long itemsInRecycleBins()
+// The items in the bin of one drive (not every drive's bins: that takes long where they are
+// full, and a deletion elsewhere meanwhile would change the count).
+long long itemsInRecycleBinOf(const wchar_t* root)
 {
     SHQUERYRBINFO information;
     memset(&information, 0, sizeof information);
     information.cbSize = sizeof information;
-    if (FAILED(SHQueryRecycleBinW(nullptr, &information))) return -1;
+    if (FAILED(SHQueryRecycleBinW(root, &information))) return -1;
     return information.i64NumItems;
 }
 
@@ -88,16 +90,17 @@ int queryRecycleBin(const wchar_t* folderFinalPath, RecycleBinState* state)
         return 0;
     }
 
-    // Its size: a policy's, else the user's choice for the volume (both in MB), else Windows'
-    // default for the space the user may use there.
-    DWORD megabytes = 0;
-    if (policyDword(L"RecycleBinSize", &megabytes) || readDword(HKEY_CURRENT_USER, volumeKey, L"MaxCapacity", &megabytes)) {
+    // Its size: the policy's share of the space the user may use on the volume (in percent),
+    // else the user's choice for the volume (in MB), else Windows' default for that space.
+    ULARGE_INTEGER available, total, free;
+    if (!GetDiskFreeSpaceExW(state->drive, &available, &total, &free)) return -1;
+    DWORD percent = 0, megabytes = 0;
+    if (policyDword(L"RecycleBinSize", &percent))
+        state->capacity = total.QuadPart / 100 * (percent < 100 ? percent : 100);
+    else if (readDword(HKEY_CURRENT_USER, volumeKey, L"MaxCapacity", &megabytes))
         state->capacity = static_cast<unsigned long long>(megabytes) * 1024 * 1024;
-    } else {
-        ULARGE_INTEGER available, total, free;
-        if (!GetDiskFreeSpaceExW(state->drive, &available, &total, &free)) return -1;
+    else
         state->capacity = defaultRecycleBinCapacity(total.QuadPart);
-    }
     SHQUERYRBINFO information;
     memset(&information, 0, sizeof information);
     information.cbSize = sizeof information;
@@ -132,7 +135,9 @@ bool fitsInRecycleBin(const RecycleBinState* state, unsigned long long bytes)
 int moveToRecycleBin(const wchar_t* path)
 {
     if (wcslen(path) >= kPathChars) return -1;
-    long long before = itemsInRecycleBins();
+    wchar_t root[MAX_PATH];
+    if (!GetVolumePathNameW(path, root, MAX_PATH)) return -1;
+    long long before = itemsInRecycleBinOf(root);
     // FOF_WANTNUKEWARNING overrides FOF_NOCONFIRMATION for one question only: whether to delete
     // for good what the bin cannot take. The checks before the move leave no such case that
     // Windows documents; should one come up, the user is asked instead of losing the backup.
@@ -140,6 +145,6 @@ int moveToRecycleBin(const wchar_t* path)
     if (shellFileOperation(FO_DELETE, path, nullptr, flags) != 0) return -1;
     if (pathExists(path)) return -1;
     // A "Yes" to that question deletes for good: the bin then holds no more than before.
-    long long after = itemsInRecycleBins();
+    long long after = itemsInRecycleBinOf(root);
     return before < 0 || after < 0 || after > before ? 0 : -1;
 }

@@ -441,6 +441,13 @@ TEST(RecycleBinCheck, AFixedDriveWithVolumeNameHasOneUnlessTurnedOff)
     ASSERT_EQ(0, queryRecycleBin(temp.path().c_str(), &state));
     EXPECT_EQ(BinPresent, state.absence);
     EXPECT_EQ(7ULL * 1024 * 1024, state.capacity);
+    // The policy, which wins over the volume's own size, is a share of the volume in percent.
+    ASSERT_TRUE(setUserDword(kPolicyKey, L"RecycleBinSize", 3));
+    ULARGE_INTEGER available, total, free;
+    ASSERT_TRUE(GetDiskFreeSpaceExW(state.drive, &available, &total, &free));
+    ASSERT_EQ(0, queryRecycleBin(temp.path().c_str(), &state));
+    EXPECT_EQ(total.QuadPart / 100 * 3, state.capacity);
+    EXPECT_TRUE(setUserDword(kPolicyKey, L"RecycleBinSize", -1));
     RegDeleteKeyW(HKEY_CURRENT_USER, volumeKey.c_str());
 }
 
