@@ -39,16 +39,21 @@ int tokenElevation()
 bool userClassesDifferBetween(HANDLE ownToken, HANDLE desktopToken)
 {
     const int own = elevationOf(ownToken);
-    const int desktop = elevationOf(desktopToken);
-    if (own < 0 || desktop < 0) return false;
+    const int desktop = desktopToken ? elevationOf(desktopToken) : -1;
+    if (own < 0) return false;
+    // The desktop's shell of this very account lets an elevated process of it ask its token; one
+    // that does not is another account's.
+    if (desktop < 0) return own == 1;
     if (own == 1 && desktop == 0) return true;
-    // A token's user fits in a small buffer: the structure and one SID of at most 68 bytes.
-    BYTE ownUser[256];
-    BYTE desktopUser[256];
-    if (!userOf(ownToken, ownUser, sizeof ownUser) || !userOf(desktopToken, desktopUser, sizeof desktopUser))
+    // A token's user fits in a small buffer: the structure and one SID of at most 68 bytes. The
+    // unions keep the structures aligned as the system expects.
+    union TokenUser {
+        TOKEN_USER user;
+        BYTE bytes[256];
+    } ownUser, desktopUser;
+    if (!userOf(ownToken, ownUser.bytes, sizeof ownUser) || !userOf(desktopToken, desktopUser.bytes, sizeof desktopUser))
         return false;
-    return !EqualSid(reinterpret_cast<TOKEN_USER*>(ownUser)->User.Sid,
-                     reinterpret_cast<TOKEN_USER*>(desktopUser)->User.Sid);
+    return !EqualSid(ownUser.user.User.Sid, desktopUser.user.User.Sid);
 }
 
 bool userClassesAreNotTheDesktops()
@@ -56,15 +61,14 @@ bool userClassesAreNotTheDesktops()
     HWND shell = GetShellWindow();
     DWORD processId = 0;
     if (!shell || !GetWindowThreadProcessId(shell, &processId) || !processId) return false;
-    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
-    if (!process) return false;
-    HANDLE desktopToken = nullptr;
     HANDLE ownToken = nullptr;
-    bool differ = OpenProcessToken(process, TOKEN_QUERY, &desktopToken) &&
-                  OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &ownToken) &&
-                  userClassesDifferBetween(ownToken, desktopToken);
-    if (ownToken) CloseHandle(ownToken);
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &ownToken)) return false;
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
+    HANDLE desktopToken = nullptr;
+    if (process && !OpenProcessToken(process, TOKEN_QUERY, &desktopToken)) desktopToken = nullptr;
+    bool differ = userClassesDifferBetween(ownToken, desktopToken);
     if (desktopToken) CloseHandle(desktopToken);
-    CloseHandle(process);
+    if (process) CloseHandle(process);
+    CloseHandle(ownToken);
     return differ;
 }

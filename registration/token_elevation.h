@@ -12,9 +12,10 @@ int tokenElevation();
 
 // Whether entries written for this user with the first token would not be the desktop's user's
 // own: it is elevated while the desktop's token is not, or the two tokens are of different
-// accounts. False where either token cannot be asked.
+// accounts, or it is elevated and the desktop's token cannot be asked (nullptr: it could not be
+// opened). False where the first token cannot be asked.
 bool userClassesDifferBetween(HANDLE ownToken, HANDLE desktopToken);
 
 // userClassesDifferBetween for this process and the process of the desktop's shell. False where
-// there is no desktop shell or its token cannot be opened.
+// there is no desktop shell.
 bool userClassesAreNotTheDesktops();

@@ -157,7 +157,9 @@ TEST(UserClasses, AnElevatedTokenBesideALimitedDesktopDiffers)
     EXPECT_TRUE(userClassesDifferBetween(own, limited));
     EXPECT_FALSE(userClassesDifferBetween(own, own));
     EXPECT_FALSE(userClassesDifferBetween(limited, own)) << "the same account, not elevated";
-    EXPECT_FALSE(userClassesDifferBetween(limited, nullptr)) << "a token that cannot be asked";
+    EXPECT_FALSE(userClassesDifferBetween(limited, nullptr)) << "not elevated, whatever the desktop's";
+    EXPECT_TRUE(userClassesDifferBetween(own, nullptr)) << "elevated beside a desktop that cannot be asked";
+    EXPECT_FALSE(userClassesDifferBetween(nullptr, limited)) << "a token of its own that cannot be asked";
     CloseHandle(limited);
     CloseHandle(own);
 }
