@@ -261,6 +261,8 @@ bool cutToFolder(wchar_t* path)
 bool finalFolderOf(HANDLE file, wchar_t* out, size_t capacity)
 {
     DWORD length = GetFinalPathNameByHandleW(file, out, static_cast<DWORD>(capacity), FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    // Some network redirectors cannot normalize a name; the name as opened still says where it is.
+    if (length == 0) length = GetFinalPathNameByHandleW(file, out, static_cast<DWORD>(capacity), FILE_NAME_OPENED | VOLUME_NAME_DOS);
     return length > 0 && length < capacity && cutToFolder(out);
 }
 
