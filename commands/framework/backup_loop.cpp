@@ -111,16 +111,21 @@ int runBackupLoop(BackupItem* item, DestinationRule destination, OutputKind outp
         if (step != PassGoOn) return -1;
         if (refuseDestinationInsideItem(item, g_run.destinationFolder) != PassGoOn) return -1;
 
-        // From the claim of the new name through the copy, the record and the clean-up, runs of
-        // this item into this folder take turns. Without the turn (another run kept it too long)
-        // the backup is made and recorded all the same, but nothing older is cleaned up.
-        wchar_t folder[kComparedPathChars];
-        if (!finalPath(g_run.destinationFolder, folder, kComparedPathChars))
-            comparisonPath(g_run.destinationFolder, folder, kComparedPathChars);
-        HANDLE turn = takeBackupTurn(item->finalPath, item->kind, output, folder);
+        // With a clean-up to do, runs of this item into this folder take turns from the claim of
+        // the new name through the copy, the record and the clean-up. Without the turn (another
+        // run kept it too long) the backup is made all the same, but neither recorded nor
+        // followed by a clean-up. Without a clean-up no run waits for another.
+        const bool cleanUp = g_settings.keepBackups > 0;
+        HANDLE turn = nullptr;
+        if (cleanUp) {
+            wchar_t folder[kComparedPathChars];
+            if (!finalPath(g_run.destinationFolder, folder, kComparedPathChars))
+                comparisonPath(g_run.destinationFolder, folder, kComparedPathChars);
+            turn = takeBackupTurn(item->finalPath, item->kind, output, folder);
+        }
         wchar_t newPath[kComposedPathChars];
         step = composeTestAndOperate(item, output, operation, newPath, kComposedPathChars);
-        if (step == PassGoOn) recordAndCleanUp(item, turn != nullptr);
+        if (step == PassGoOn) recordAndCleanUp(item, !cleanUp || turn != nullptr);
         giveBackTurn(turn);
 
         if (step == kPassReselect) step = reselectAfterFailedWriteTest(item->errorText, newPath);

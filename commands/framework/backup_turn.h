@@ -8,8 +8,8 @@
 
 #include "naming.h"
 
-// How long a run waits for its turn. A run that does not get it makes its backup all the same
-// and records it, but leaves the clean-up of older backups to a later run.
+// How long a run waits for its turn. A run that does not get it makes its backup all the same,
+// but neither records it nor cleans up: the backup stays until the user removes it.
 constexpr DWORD kTurnWaitMs = 60000;
 
 // Name of the turn of an item (its final path), its kind and output, and the folder that

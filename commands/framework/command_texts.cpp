@@ -116,8 +116,8 @@ const BilingualText kOlderRecordNoPlaceSentence = {
     L"%s: older backups stay: there is no settings folder to keep the record of backups made in.",
 };
 const BilingualText kOlderNoTurnSentence = {
-    L"%s: この項目の同じフォルダへの別のバックアップが実行中のため、古いバックアップは整理しませんでした。",
-    L"%s: older backups stay: another backup of this item into this folder was still running.",
+    L"%s: この項目の同じフォルダへの別のバックアップが実行中のため、古いバックアップは整理しませんでした。このバックアップは記録されないため、自動では整理されません。",
+    L"%s: older backups stay: another backup of this item into this folder was still running. This backup is not recorded, so it is never cleaned up.",
 };
 const BilingualText kOlderInUseSentence = {
     L"%s: 古いバックアップ%d個は、リンクであるか項目または作業フォルダを含むため残しました。",

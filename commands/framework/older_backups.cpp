@@ -281,12 +281,15 @@ void recordAndCleanUp(const BackupItem* item, bool haveTurn, CleanupReport* resu
     wchar_t recordPath[kSettingsPathChars];
     recordFilePath(recordPath, kSettingsPathChars);
     RecordList earlier = {nullptr, 0};
-    done.record = describeNewBackup(item, made) == 0 ? recordBackupMade(recordPath, made, &earlier) : RecordUnavailable;
-
     const int keep = g_settings.keepBackups;
-    if (keep > 0) {
-        if (done.record != RecordOk) done.outcome = CleanupNoRecord;
-        else if (!haveTurn) done.outcome = CleanupNoTurn;
+    if (keep > 0 && !haveTurn) {
+        // Another run of the item into this folder holds the turn and may record its backup
+        // after this one: recorded, this newer backup would be an older one to it. Unrecorded,
+        // it is never any run's to move; it stays until the user removes it.
+        done.outcome = CleanupNoTurn;
+    } else {
+        done.record = describeNewBackup(item, made) == 0 ? recordBackupMade(recordPath, made, &earlier) : RecordUnavailable;
+        if (keep > 0 && done.record != RecordOk) done.outcome = CleanupNoRecord;
     }
     if (keep > 0 && done.outcome == CleanupNothingToDo) {
         // The earlier backups of this item in the folder where this one was made.

@@ -51,7 +51,8 @@ enum CleanupOutcome {
     CleanupNoRoom = 3,        // the bin has no room for all of them: nothing moved
     CleanupStopped = 4,       // a backup could not be moved; the ones before it went
     CleanupNoRecord = 5,      // the record of backups made could not be used: nothing moved
-    CleanupNoTurn = 6,        // another run of the item into the folder kept its turn
+    CleanupNoTurn = 6,        // another run of the item into the folder kept its turn: the new
+                              // backup is not recorded either
 };
 
 struct CleanupReport {
@@ -66,6 +67,7 @@ struct CleanupReport {
 };
 
 // After the operation made the new backup of the item (g_run.lastNewPath): records it, and when
-// "KeepBackups" is 1 or more and the run has its turn (backup_turn.h), moves the older backups as
-// above and reports in the result window. Never fails the item.
+// "KeepBackups" is 1 or more moves the older backups as above and reports in the result window.
+// With "KeepBackups" 1 or more a run without its turn (backup_turn.h) neither records nor moves
+// anything. Never fails the item.
 void recordAndCleanUp(const BackupItem* item, bool haveTurn, CleanupReport* report = nullptr);

@@ -509,7 +509,7 @@ protected:
 
     // A backup of the item made by a run: the item and its backup are created, and the backup
     // recorded; the clean-up runs with the given "KeepBackups".
-    CleanupReport backUp(const std::wstring& item, const std::wstring& backup, bool folder, int keep)
+    CleanupReport backUp(const std::wstring& item, const std::wstring& backup, bool folder, int keep, bool haveTurn = true)
     {
         if (!fileExists(item)) {
             EXPECT_TRUE(folder ? makeDirectory(item) : writeBytes(item, "item"));
@@ -522,7 +522,7 @@ protected:
         copyText(g_run.lastNewPath, kPathChars, (backup + (folder ? L"\\" : L"")).c_str());
         g_settings.keepBackups = keep;
         CleanupReport report;
-        recordAndCleanUp(&backupItem, true, &report);
+        recordAndCleanUp(&backupItem, haveTurn, &report);
         return report;
     }
 
@@ -600,6 +600,27 @@ TEST_F(OlderBackups, AnOlderBackupThatHoldsTheWorkingFolderStays)
     EXPECT_EQ(1, report.inUse);
     EXPECT_EQ(2, report.stayed);
     EXPECT_EQ(CleanupNoRecycleBin, report.outcome);
+}
+
+// A run that did not get its turn in time: the run that holds it may record its own backup
+// after this one, and would then take this newer backup for an older one. So it is not
+// recorded, and never moves; nor does anything else.
+TEST_F(OlderBackups, ARunWithoutItsTurnNeitherRecordsNorMoves)
+{
+    const std::wstring item = temp / L"report.txt";
+    backUp(item, temp / L"report_1.txt", false, 0);
+    const std::string recorded = readBytes(temp / L"tazu_backups_made.txt");
+    CleanupReport report = backUp(item, temp / L"report_2.txt", false, 1, false);
+    EXPECT_EQ(CleanupNoTurn, report.outcome);
+    EXPECT_EQ(0, g_shellCalls);
+    EXPECT_EQ(recorded, readBytes(temp / L"tazu_backups_made.txt"));
+
+    // The run that held the turn finds only its own and the earlier recorded backup.
+    report = backUp(item, temp / L"report_3.txt", false, 1);
+    EXPECT_EQ(1, g_shellCalls) << "report_1.txt is offered to the bin, report_2.txt never";
+    EXPECT_STREQ(L"report_1.txt", report.stoppedAt);
+    EXPECT_EQ(1, report.stayed) << "report_2.txt is no older backup of any run";
+    EXPECT_TRUE(fileExists(temp / L"report_2.txt"));
 }
 
 TEST_F(OlderBackups, ARecordThatCannotBeUsedMeansNoCleanUp)
