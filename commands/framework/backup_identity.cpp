@@ -3,6 +3,7 @@
 
 #include <string.h>
 
+#include "copied_tree.h"
 #include "final_path.h"
 
 namespace {
@@ -35,7 +36,86 @@ struct FileIdInformation {
 };
 constexpr int kFileIdInfoClass = 18;
 
+// One entry of a folder's contents: its path below the folder and, for a file, its size and
+// last-write time, hashed (FNV-1a) and then mixed, so that the sum over all entries, which does
+// not depend on the order a file system lists them in, still changes with any one of them.
+unsigned long long entryDigest(const wchar_t* relative, size_t length, const WIN32_FIND_DATAW* entry, DWORD error)
+{
+    unsigned long long hash = 0xcbf29ce484222325ULL;
+    const auto add = [&hash](unsigned long long value, int bytes) {
+        for (int i = 0; i < bytes; ++i) {
+            hash ^= (value >> (8 * i)) & 0xff;
+            hash *= 0x100000001b3ULL;
+        }
+    };
+    for (size_t i = 0; i < length; ++i) add(relative[i], 2);
+    if (entry) {
+        const bool folder = (entry->dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        add(folder ? 1 : 2, 1);
+        if (!folder) {
+            add(joined(entry->nFileSizeHigh, entry->nFileSizeLow), 8);
+            add(fileTimeValue(entry->ftLastWriteTime), 8);
+        }
+    } else {
+        add(3, 1);  // a folder that could not be listed, and why
+        add(error, 4);
+    }
+    hash ^= hash >> 33;
+    hash *= 0xff51afd7ed558ccdULL;
+    hash ^= hash >> 33;
+    return hash;
+}
+
+void addFolder(wchar_t* path, size_t rootLength, size_t length, int depth, FolderContents* contents)
+{
+    size_t patternLength = 0;
+    WIN32_FIND_DATAW entry;
+    HANDLE search = INVALID_HANDLE_VALUE;
+    DWORD error = ERROR_FILENAME_EXCED_RANGE;
+    if (depth <= kMaxComparedDepth && appendName(path, length, L"*", &patternLength)) {
+        search = FindFirstFileExW(path, FindExInfoBasic, &entry, FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
+        error = search == INVALID_HANDLE_VALUE ? GetLastError() : 0;
+    }
+    path[length] = L'\0';
+    if (search == INVALID_HANDLE_VALUE) {
+        if (error != ERROR_FILE_NOT_FOUND && error != ERROR_NO_MORE_FILES)
+            contents->digest += entryDigest(path + rootLength, length - rootLength, nullptr, error);
+        return;
+    }
+    do {
+        if (wcscmp(entry.cFileName, L".") == 0 || wcscmp(entry.cFileName, L"..") == 0) continue;
+        size_t entryLength = 0;
+        if (!appendName(path, length, entry.cFileName, &entryLength)) {
+            contents->digest += entryDigest(path + rootLength, length - rootLength, nullptr, ERROR_FILENAME_EXCED_RANGE);
+            continue;
+        }
+        contents->digest += entryDigest(path + rootLength, entryLength - rootLength, &entry, 0);
+        if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            contents->bytes += joined(entry.nFileSizeHigh, entry.nFileSizeLow);
+        else if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+            addFolder(path, rootLength, entryLength, depth + 1, contents);
+        path[length] = L'\0';
+    } while (FindNextFileW(search, &entry));
+    FindClose(search);
+}
+
 }  // namespace
+
+void folderContents(const wchar_t* folderPath, FolderContents* contents)
+{
+    contents->bytes = 0;
+    contents->digest = 0;
+    wchar_t* path = static_cast<wchar_t*>(HeapAlloc(GetProcessHeap(), 0, kLongPathChars * sizeof(wchar_t)));
+    if (path && extendedLengthPath(folderPath, path, kLongPathChars) == 0) {
+        size_t length = wcslen(path);
+        while (length > 0 && path[length - 1] == L'\\') path[--length] = L'\0';
+        addFolder(path, length, length, 0, contents);
+    } else {
+        contents->digest = entryDigest(L"", 0, nullptr, ERROR_NOT_ENOUGH_MEMORY);
+    }
+    if (path) HeapFree(GetProcessHeap(), 0, path);
+    if (contents->digest == 0) contents->digest = 1;
+}
 
 int observeObject(const wchar_t* path, ObservedObject* seen)
 {

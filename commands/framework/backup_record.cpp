@@ -338,7 +338,6 @@ int parseRecordLine(const char* line, size_t length, BackupRecord* record)
     memcpy(id.fileId + 8, &idHigh, 8);
     // The backup is a folder only when a folder was copied; archives and file copies are files.
     id.folder = record->itemKind == ItemFolder && record->output == OutputCopyOrRename;
-    if (id.folder && id.size != 0) return -1;
     return 0;
 }
 

@@ -6,7 +6,8 @@
 // The file is UTF-8 text with CR LF line ends: a first line that names the format, then one
 // record per line, oldest first, fields separated by tabs (which no Windows name holds):
 //   kind and output ("FC" file copy, "DC" folder copy, "FA"/"DA" archive of a file/folder),
-//   volume serial (16 hex digits), file ID (32), size (decimal), time (16 hex digits of a
+//   volume serial (16 hex digits), file ID (32), size (decimal: a file's size, the digest of a
+//   folder's contents, 0 in folder records made before there was one), time (16 hex digits of a
 //   FILETIME: a file's last write, a folder's creation), the item's final path, the backup's.
 // Runs that write it take turns by opening it for themselves alone, each waiting a bounded
 // time. A last line cut short by a run that ended while writing it is left out (its backup is

@@ -7,7 +7,6 @@
 
 #include "backup_identity.h"
 #include "command_texts.h"
-#include "copied_tree.h"
 #include "destination.h"
 #include "final_path.h"
 #include "path_rules.h"
@@ -19,44 +18,14 @@ namespace {
 
 // ---- Sizes ----
 
-// Bytes of the files below a folder (extended-length path without trailing backslash). Links
-// are not followed: the bin takes the link, not what it leads to.
-unsigned long long folderBytes(wchar_t* path, size_t length, int depth)
-{
-    if (depth > kMaxComparedDepth || length + 3 >= kLongPathChars) return 0;
-    wcscpy(path + length, L"\\*");
-    WIN32_FIND_DATAW entry;
-    HANDLE search = FindFirstFileExW(path, FindExInfoBasic, &entry, FindExSearchNameMatch, nullptr, 0);
-    path[length] = L'\0';
-    if (search == INVALID_HANDLE_VALUE) return 0;
-    unsigned long long total = 0;
-    do {
-        if (wcscmp(entry.cFileName, L".") == 0 || wcscmp(entry.cFileName, L"..") == 0) continue;
-        if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
-            total += (static_cast<unsigned long long>(entry.nFileSizeHigh) << 32) | entry.nFileSizeLow;
-            continue;
-        }
-        if (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) continue;
-        size_t nameLength = wcslen(entry.cFileName);
-        if (length + 1 + nameLength + 3 >= kLongPathChars) continue;
-        path[length] = L'\\';
-        wcscpy(path + length + 1, entry.cFileName);
-        total += folderBytes(path, length + 1 + nameLength, depth + 1);
-        path[length] = L'\0';
-    } while (FindNextFileW(search, &entry));
-    FindClose(search);
-    return total;
-}
-
+// What a move takes into the bin: a file's size, or the bytes of a folder's files (links in it
+// are not followed: the bin takes the link, not what it leads to).
 unsigned long long backupBytes(const BackupRecord* record)
 {
     if (!record->identity.folder) return record->identity.size;
-    wchar_t* path = static_cast<wchar_t*>(HeapAlloc(GetProcessHeap(), 0, kLongPathChars * sizeof(wchar_t)));
-    if (!path) return 0;
-    unsigned long long total = 0;
-    if (extendedLengthPath(record->backupPath, path, kLongPathChars) == 0) total = folderBytes(path, wcslen(path), 0);
-    HeapFree(GetProcessHeap(), 0, path);
-    return total;
+    FolderContents contents;
+    folderContents(record->backupPath, &contents);
+    return contents.bytes;
 }
 
 // ---- What lies at an earlier backup's path ----
@@ -74,6 +43,13 @@ CandidateState observeCandidate(const BackupRecord* record, const wchar_t* itemF
     if (observeObject(record->backupPath, &seen) != 0) {
         // Nothing there. A path that is there but cannot be opened stays the user's concern.
         return pathExists(record->backupPath) ? CandidateChanged : CandidateGone;
+    }
+    // A folder's contents count as well, unless its record predates their digest.
+    if (record->identity.folder && record->identity.size != 0 && seen.identity.folder && !seen.reparsePoint &&
+        sameObject(&seen.identity, &record->identity)) {
+        FolderContents contents;
+        folderContents(record->backupPath, &contents);
+        seen.identity.size = contents.digest;
     }
     if (!sameIdentity(&seen.identity, &record->identity)) return CandidateChanged;
     // Reached by another way than recorded (a folder on the way became a link): not where ours was.
@@ -170,6 +146,11 @@ int describeNewBackup(const BackupItem* item, BackupRecord* made)
         if (copyText(made->backupPath, kRecordPathChars, seen.finalPath) != 0) return -1;
     } else {
         comparisonPath(path, made->backupPath, kRecordPathChars);
+    }
+    if (made->identity.folder) {
+        FolderContents contents;
+        folderContents(made->backupPath, &contents);
+        made->identity.size = contents.digest;
     }
     return 0;
 }

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -121,7 +122,7 @@ BackupRecord sampleRecord(const wchar_t* item, const wchar_t* backup, ItemKind k
     record.identity.volume = 0x1234abcdULL;
     for (int i = 0; i < 16; ++i) record.identity.fileId[i] = static_cast<unsigned char>(i * 17);
     record.identity.folder = kind == ItemFolder && output == OutputCopyOrRename;
-    record.identity.size = record.identity.folder ? 0 : 1234567;
+    record.identity.size = record.identity.folder ? 0x8f3a61c2d5e4b7a9ULL : 1234567;
     record.identity.time = 0x01d9a0b0c0d0e0f0ULL;
     copyText(record.itemPath, kRecordPathChars, item);
     copyText(record.backupPath, kRecordPathChars, backup);
@@ -175,7 +176,6 @@ TEST(BackupRecordLine, EveryKindReadsBackAndNothingElseReads)
         "FC\t000000001234abcd\t00112233445566778899aabbccddeeff\t1\t01d9a0b0c0d0e0f0\tC:\\a\t",
         "FC\t000000001234abcd\t00112233445566778899aabbccddeeff\t1\t01d9a0b0c0d0e0f0\tC:\\a\x01\tC:\\b",
         "FC\t000000001234abcd\t00112233445566778899aabbccddeeff\t1\t01d9a0b0c0d0e0f0\tC:\\\xff\tC:\\b",  // not UTF-8
-        "DC\t000000001234abcd\t00112233445566778899aabbccddeeff\t5\t01d9a0b0c0d0e0f0\tC:\\a\tC:\\b",  // folder size
     };
     for (const char* line : refused) {
         SCOPED_TRACE(line);
@@ -621,6 +621,51 @@ TEST_F(OlderBackups, ARunWithoutItsTurnNeitherRecordsNorMoves)
     EXPECT_STREQ(L"report_1.txt", report.stoppedAt);
     EXPECT_EQ(1, report.stayed) << "report_2.txt is no older backup of any run";
     EXPECT_TRUE(fileExists(temp / L"report_2.txt"));
+}
+
+// A folder backup whose contents changed in any way since it was made is the user's now: it
+// stays, whatever its place among the older backups, and its record goes.
+TEST_F(OlderBackups, AFolderBackupWithAnythingInItChangedStays)
+{
+    const std::wstring in = L"\\in.txt";
+    struct Case {
+        const char* name;
+        std::function<bool(const std::wstring& backup)> change;
+        bool moves;
+    };
+    const Case cases[] = {
+        {"untouched", [](const std::wstring&) { return true; }, true},
+        {"a file written, its size kept",
+         [&](const std::wstring& b) {
+             if (!writeBytes(b + in, "54321")) return false;
+             HANDLE file = CreateFileW((b + in).c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+             FILETIME later = {0x12345678, 0x01dc0000};
+             bool set = file != INVALID_HANDLE_VALUE && SetFileTime(file, nullptr, nullptr, &later);
+             if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+             return set;
+         },
+         false},
+        {"an empty file added", [](const std::wstring& b) { return writeBytes(b + L"\\notes.txt", ""); }, false},
+        {"a file removed", [&](const std::wstring& b) { return DeleteFileW((b + in).c_str()) != FALSE; }, false},
+        {"a file renamed", [&](const std::wstring& b) { return MoveFileW((b + in).c_str(), (b + L"\\out.txt").c_str()) != FALSE; }, false},
+        {"a folder added deep inside",
+         [](const std::wstring& b) { return makeDirectory(b + L"\\sub") && makeDirectory(b + L"\\sub\\deeper"); }, false},
+        {"its attributes only", [&](const std::wstring& b) { return SetFileAttributesW((b + in).c_str(), FILE_ATTRIBUTE_READONLY) != FALSE; }, true},
+    };
+    int round = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::wstring item = temp / (L"Project" + std::to_wstring(++round));
+        const std::wstring older = item + L"_1";
+        backUp(item, older, true, 0);
+        ASSERT_TRUE(c.change(older));
+        const int callsBefore = g_shellCalls;
+        CleanupReport report = backUp(item, item + L"_2", true, 1);
+        EXPECT_EQ(c.moves ? 1 : 0, g_shellCalls - callsBefore);
+        EXPECT_EQ(c.moves ? CleanupStopped : CleanupNothingToDo, report.outcome);
+        EXPECT_TRUE(fileExists(older));
+        SetFileAttributesW((older + in).c_str(), FILE_ATTRIBUTE_NORMAL);
+    }
 }
 
 TEST_F(OlderBackups, ARecordThatCannotBeUsedMeansNoCleanUp)
