@@ -53,6 +53,33 @@ const std::vector<ArchiveCase>& archiveCases()
     return endsWith(*program, 0, 15000);
 }
 
+// After a message about "Path": the folder dialog comes, the folder is chosen, and the run ends
+// in success.
+::testing::AssertionResult choosesThenSucceeds(driver::Program* program, HWND result, const std::wstring& chosen)
+{
+    HWND dialog = findFolderDialog(program->id, 15000);
+    if (!dialog) return ::testing::AssertionFailure() << "no folder dialog";
+    ::testing::AssertionResult chose = chooseFolderSurely(dialog, program->id, chosen);
+    if (!chose) return chose;
+    ::testing::AssertionResult shown = waitForStatus(result, L"Success.", 30000);
+    if (!shown) return shown;
+    return endsWith(*program, 0, 15000);
+}
+
+// The archive of the item notes.txt lies in the chosen folder, and "Path" names that folder now.
+::testing::AssertionResult notesArchivedAndPathKept(const Sandbox& sandbox, const std::wstring& chosen)
+{
+    std::wstring archive;
+    ::testing::AssertionResult found = findArchive(chosen + L"\\", L"notes", L".txt", &archive);
+    if (!found) return found;
+    ::testing::AssertionResult holds = zipread::holdsExactly(archive, {{"notes.txt", "notes"}});
+    if (!holds) return holds;
+    wchar_t saved[MAX_PATH] = L"";
+    GetPrivateProfileStringW(L"Env", L"Path", L"", saved, MAX_PATH, (sandbox.settingsFolder + L"tazu.ini").c_str());
+    if (chosen + L"\\" != saved) return ::testing::AssertionFailure() << "Path is " << narrow(saved);
+    return ::testing::AssertionSuccess();
+}
+
 // Bytes that deflate cannot shrink, so that archiving them takes a while.
 std::string noise(size_t size)
 {
@@ -200,13 +227,7 @@ TEST_F(ZipArchives, ThereZipAsksWithoutPathAndKeepsTheChosenFolder)
     ASSERT_TRUE(dialog);
     ASSERT_TRUE(chooseFolderSurely(dialog, program->id, chosen));
     ASSERT_TRUE(runsTo(program, L"Success."));
-
-    std::wstring archive;
-    ASSERT_TRUE(findArchive(chosen + L"\\", L"notes", L".txt", &archive));
-    EXPECT_TRUE(zipread::holdsExactly(archive, {{"notes.txt", "notes"}}));
-    wchar_t saved[MAX_PATH] = L"";
-    GetPrivateProfileStringW(L"Env", L"Path", L"", saved, MAX_PATH, (sandbox.settingsFolder + L"tazu.ini").c_str());
-    EXPECT_EQ(chosen + L"\\", std::wstring(saved));
+    EXPECT_TRUE(notesArchivedAndPathKept(sandbox, chosen));
 }
 
 TEST_F(ZipArchives, ThereZipPathThatCannotBeMadeGivesTheMessageThenTheDialog)
@@ -235,18 +256,8 @@ TEST_F(ZipArchives, ThereZipPathThatCannotBeMadeGivesTheMessageThenTheDialog)
     EXPECT_EQ(driver::IconError, info.icon);
     ASSERT_TRUE(driver::pressButton(box, IDOK));
     ASSERT_TRUE(driver::waitGone(box, 5000));
-
-    HWND dialog = findFolderDialog(program->id, 15000);
-    ASSERT_TRUE(dialog);
-    ASSERT_TRUE(chooseFolderSurely(dialog, program->id, chosen));
-    EXPECT_TRUE(waitForStatus(result, L"Success.", 30000));
-    EXPECT_TRUE(endsWith(*program, 0, 15000));
-    std::wstring archive;
-    ASSERT_TRUE(findArchive(chosen + L"\\", L"notes", L".txt", &archive));
-    EXPECT_TRUE(zipread::holdsExactly(archive, {{"notes.txt", "notes"}}));
-    wchar_t saved[MAX_PATH] = L"";
-    GetPrivateProfileStringW(L"Env", L"Path", L"", saved, MAX_PATH, (sandbox.settingsFolder + L"tazu.ini").c_str());
-    EXPECT_EQ(chosen + L"\\", std::wstring(saved));
+    ASSERT_TRUE(choosesThenSucceeds(program, result, chosen));
+    EXPECT_TRUE(notesArchivedAndPathKept(sandbox, chosen));
 }
 
 // A relative "Path" names a folder of whatever folder the command runs in: refused with its
@@ -268,11 +279,7 @@ TEST_F(ZipArchives, ThereZipRefusesARelativePathThenAsks)
                           L"The backup destination folder must be a full path,\nsuch as D:\\Backup\\ or "
                           L"\\\\server\\share\\Backup\\.\n\nBackup\\",
                           driver::IconError));
-    HWND dialog = findFolderDialog(program->id, 15000);
-    ASSERT_TRUE(dialog);
-    ASSERT_TRUE(chooseFolderSurely(dialog, program->id, chosen));
-    EXPECT_TRUE(waitForStatus(result, L"Success.", 30000));
-    EXPECT_TRUE(endsWith(*program, 0, 15000));
+    ASSERT_TRUE(choosesThenSucceeds(program, result, chosen));
     std::wstring archive;
     EXPECT_TRUE(findArchive(chosen + L"\\", L"notes", L".txt", &archive));
     EXPECT_TRUE(namesIn(sandbox.programFolder + L"Backup\\").empty());
